@@ -1,0 +1,93 @@
+#include "db/SqlFunctions.h"
+#include "core/Error.h"
+
+#include <QSqlDriver>
+#include <cmath>
+#include <sqlite3.h>
+
+namespace db {
+
+namespace {
+
+double round4(double v) { return std::round(v * 10000.0) / 10000.0; }
+
+void ccur(sqlite3_context *ctx, int argc, sqlite3_value **argv)
+{
+    if (argc != 1)
+        return sqlite3_result_null(ctx);
+    sqlite3_value *v = argv[0];
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        return sqlite3_result_int64(ctx, sqlite3_value_int64(v));
+    case SQLITE_FLOAT:
+        return sqlite3_result_double(ctx, round4(sqlite3_value_double(v)));
+    case SQLITE_NULL:
+        return sqlite3_result_null(ctx);
+    default: {
+        const auto *bytes = reinterpret_cast<const char *>(sqlite3_value_text(v));
+        const QString text = QString::fromUtf8(bytes, sqlite3_value_bytes(v));
+        const auto value = ccurValue(text);
+        if (!value)
+            return sqlite3_result_null(ctx);
+        if (value->typeId() == QMetaType::LongLong)
+            return sqlite3_result_int64(ctx, value->toLongLong());
+        return sqlite3_result_double(ctx, value->toDouble());
+    }
+    }
+}
+
+// Mid(text, start[, length]) with a 1-based start, counted in characters.
+void mid(sqlite3_context *ctx, int argc, sqlite3_value **argv)
+{
+    if (argc < 2 || sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    const auto *bytes = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    const QString text = QString::fromUtf8(bytes, sqlite3_value_bytes(argv[0]));
+    const qint64 start = sqlite3_value_int64(argv[1]);
+    if (start < 1)
+        return sqlite3_result_error(ctx, "Mid: invalid start", -1);
+    qsizetype length = -1;
+    if (argc >= 3 && sqlite3_value_type(argv[2]) != SQLITE_NULL) {
+        const qint64 l = sqlite3_value_int64(argv[2]);
+        if (l < 0)
+            return sqlite3_result_error(ctx, "Mid: invalid length", -1);
+        length = qsizetype(l);
+    }
+    const QByteArray out = text.mid(qsizetype(start - 1), length).toUtf8();
+    sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+std::optional<QVariant> ccurValue(const QString &input)
+{
+    QString t = input.trimmed();
+    t.replace(',', '.');
+    if (t.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const qlonglong whole = t.toLongLong(&ok);
+    if (ok)
+        return QVariant(whole);
+    const double d = t.toDouble(&ok);
+    if (!ok || !std::isfinite(d))
+        return std::nullopt;
+    return QVariant(round4(d));
+}
+
+void registerSqlFunctions(QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    sqlite3 *h = handle.isValid() ? *static_cast<sqlite3 *const *>(handle.data()) : nullptr;
+    if (!h)
+        throw core::Error(QStringLiteral("EDatabaseError"),
+                          QStringLiteral("Не удалось получить соединение SQLite"));
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    if (sqlite3_create_function_v2(h, "CCur", 1, flags, nullptr, ccur, nullptr, nullptr, nullptr) != SQLITE_OK
+        || sqlite3_create_function_v2(h, "Mid", 2, flags, nullptr, mid, nullptr, nullptr, nullptr) != SQLITE_OK
+        || sqlite3_create_function_v2(h, "Mid", 3, flags, nullptr, mid, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw core::Error(QStringLiteral("EDatabaseError"),
+                          QString::fromUtf8(sqlite3_errmsg(h)));
+}
+
+} // namespace db
