@@ -1,0 +1,57 @@
+#pragma once
+#include <QDialog>
+#include <QString>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace staff {
+
+// The employee editor. It shows the employee standing in
+// core::pv().BuferSotrudnika when it is shown and, when it is left by
+// "Сохранить и закрыть" after its uniqueness check passed, writes the fields
+// back into that buffer and sets core::pv().SotrudnikSokhranen. It never
+// writes the table itself: the opener (the employee list) does, after reading
+// the flag. The opener sets the caption ("Сотрудник" or "Сотрудник (Создание)")
+// and shows it with core::execModal().
+class TUserEditForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TUserEditForm(QWidget *parent = nullptr);
+    ~TUserEditForm() override;
+
+    // The uniqueness check of the card number, barcode and personnel number
+    // against Users; true when another employee holds one of them (the report
+    // has then been shown) or the database could not be reached.
+    bool TakieKartiEst();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void FormShow();
+    void ButtonSaveAndCloseClick();
+    void ButtonOtmenaClick();
+    void ButtonSformirovatShtrKodClick();
+    void RegButtonClick();
+    void VyborIzSpravochnika(const QString &table, QLineEdit *field);
+    void OtrisovkaShtrKoda();
+
+    QLineEdit *EditFIO = nullptr;
+    QLineEdit *EditOrg = nullptr;
+    QLineEdit *EditPodr = nullptr;
+    QLineEdit *EditDolj = nullptr;
+    QLineEdit *EditTabNum = nullptr;
+    QCheckBox *ITRCheck = nullptr;
+    QLineEdit *EditCardNum = nullptr;
+    QLineEdit *MaskEditShtrKod = nullptr;
+    QLabel *ImageShtrKod = nullptr;
+    QLabel *ImagePhotoUsEd = nullptr;
+    QLineEdit *EditPutKMaketuKartSotr = nullptr;
+    QPushButton *ButtonSaveAndClose = nullptr;
+};
+
+} // namespace staff
