@@ -1,0 +1,274 @@
+#include "JournalView.h"
+
+#include "core/Error.h"
+#include "core/MessageService.h"
+#include "core/ProcessValues.h"
+#include "core/SoundService.h"
+#include "core/TextUtil.h"
+#include "db/DBTools.h"
+
+namespace app {
+
+namespace {
+const QString kTable = QStringLiteral("SpisokDoc");
+const QString kSortField = QStringLiteral("NMDateTimeTeh_Obrat");
+const QString kDeleteAction = QStringLiteral("УдалениеГлавная");
+} // namespace
+
+JournalView::JournalView(QObject *parent)
+    : QObject(parent), m_date(QDate::currentDate())
+{
+}
+
+JournalView::~JournalView() = default;
+
+void JournalView::setRecordSet(db::RecordSet *journal)
+{
+    m_journal = journal;
+    if (!m_journal)
+        return;
+    m_journal->setTable(kTable);
+    m_journal->setFilter([this](const db::RecordSet &, const db::RecordSet::Row &row) {
+        return FDQuery1FilterRecord(row);
+    });
+    m_journal->sortBy(kSortField);
+}
+
+void JournalView::setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+
+QList<db::RecordSet::Column> JournalView::kolonki()
+{
+    return {
+        {QStringLiteral("NMVid"), QStringLiteral("Питание"), 70},
+        {QStringLiteral("NMDateVid"), QStringLiteral("Дата"), 70},
+        {QStringLiteral("NMTimeVid"), QStringLiteral("Время"), 70},
+        {QStringLiteral("NMFIO"), QStringLiteral("Ф.И.О."), 70},
+        {QStringLiteral("NMTabNum"), QStringLiteral("Табельный №"), 70},
+        {QStringLiteral("NMCardNum"), QStringLiteral("№ карты"), 70},
+        {QStringLiteral("ShtrKod"), QStringLiteral("Штрихкод"), 70},
+        {QStringLiteral("NMDolj"), QStringLiteral("Должность"), 70},
+        {QStringLiteral("NMPodr"), QStringLiteral("Подразделение"), 70},
+        {QStringLiteral("NMOrg"), QStringLiteral("Организация"), 70},
+        {QStringLiteral("NMITR"), QStringLiteral("И.Т.Р."), 70},
+        {QStringLiteral("NMStoimost"), QStringLiteral("Стоимость"), 70},
+    };
+}
+
+bool JournalView::queryMode() const { return core::pv().Nastroyki.NastroykiOtboraVBD == 1; }
+
+QString JournalView::vidName() const { return core::NazvanieVidaPitaniya(m_vid); }
+
+template <typename F> bool JournalView::guarded(F &&action)
+{
+    try {
+        action();
+        return true;
+    } catch (const core::Error &e) {
+        core::showMessage(e.message(), core::Icon::Error);
+    } catch (const std::exception &e) {
+        core::showMessage(QString::fromUtf8(e.what()), core::Icon::Error);
+    }
+    return false;
+}
+
+void JournalView::openAtConnection()
+{
+    if (!m_journal || queryMode())
+        return;
+    guarded([this] {
+        m_journal->setSql(QStringLiteral("SELECT * from SpisokDoc"));
+        m_journal->open();
+    });
+}
+
+QString JournalView::filterKey() const
+{
+    QString key = core::ruDate(m_date);
+    if (m_vid != 0)
+        key += QLatin1Char('_') + vidName() + QLatin1Char('_') + m_otbor;
+    return key;
+}
+
+void JournalView::rebuildKeyCache()
+{
+    m_keyUpper = filterKey().toUpper();
+    m_allTehIndex = m_journal ? m_journal->fieldIndex(QStringLiteral("NMAllTeh")) : -1;
+}
+
+bool JournalView::FDQuery1FilterRecord(const db::RecordSet::Row &row) const
+{
+    if (m_allTehIndex < 0 || m_allTehIndex >= row.size())
+        return false;
+    return row.at(m_allTehIndex).toString().toUpper().contains(m_keyUpper);
+}
+
+void JournalView::Sortirovka_Filtered()
+{
+    if (!m_journal || !m_journal->isOpen())
+        return;
+    guarded([this] {
+        rebuildKeyCache();
+        m_journal->setFiltered(true);
+    });
+}
+
+void JournalView::Sortirovka_Zapros()
+{
+    if (!m_journal)
+        return;
+    DBTools::SpisokDocFilters filters;
+    filters.NMVid = m_vid == 0 ? QString() : vidName();
+    const QString d = core::ruDate(m_date);
+    guarded([&] {
+        rebuildKeyCache();   // a filter switched on by a name search judges the new rows
+        m_journal->setSql(DBTools::ZaprosSpisokDoc(kTable, d, d, filters));
+        m_journal->open();
+    });
+}
+
+void JournalView::refreshByMode()
+{
+    if (queryMode())
+        Sortirovka_Zapros();
+    else
+        Sortirovka_Filtered();
+}
+
+void JournalView::ObrabotkaIzmeneniyaVidaPitaniya(int index)
+{
+    m_vid = (index >= 0 && index <= 4) ? index : 0;
+    const bool registering = m_vid != 0;
+    core::pv().VsePitaniya = registering ? QStringLiteral("Нет") : QStringLiteral("Да");
+    emit registrationEnabled(registering);
+    if (registering)
+        emit focusDobavlenie();
+    emit vidLabelChanged(vidName());
+    refreshByMode();
+    pokazatKolVo();
+}
+
+void JournalView::MonthCalendar1Click(const QDate &date)
+{
+    if (date.isValid())
+        m_date = date;
+    refreshByMode();
+    pokazatKolVo();
+}
+
+void JournalView::PoiskPoFIOButtonClick()
+{
+    Sortirovka_Filtered();
+    pokazatKolVo();
+}
+
+void JournalView::CLFIOButtonClick()
+{
+    // Emptied here first, so that the field's own change signal finds
+    // nothing left to do and the journal is judged once.
+    m_otbor.clear();
+    emit otborCleared();
+    Sortirovka_Filtered();
+    pokazatKolVo();
+}
+
+void JournalView::EditOtborChange(const QString &text)
+{
+    if (text == m_otbor)
+        return;
+    m_otbor = text;
+    if (text.isEmpty()) {
+        Sortirovka_Filtered();
+        pokazatKolVo();
+    }
+}
+
+void JournalView::UdalenieClick(int currentRow, const QList<int> &selectedRows)
+{
+    if (!m_journal || currentRow < 0 || !selectedRows.contains(currentRow))
+        return;
+    core::beep(core::Beep::Default);
+    if (core::ask(QStringLiteral("Подтвердить удаление?"), core::Buttons::OkCancel)
+        != core::Answer::Ok)
+        return;
+    if (m_hooks.proverkaDostupa && !m_hooks.proverkaDostupa(kDeleteAction))
+        return;
+    guarded([&] { m_journal->deleteRecords(selectedRows); });
+    pokazatKolVo();
+    if (core::pv().Nastroyki.RefreshGrid)
+        emit repaintGrid();
+    if (core::pv().Nastroyki.RefreshQuery) {
+        guarded([this] { m_journal->refresh(); });
+        pokazatKolVo();
+    }
+}
+
+void JournalView::ButtonOtmenitNeZaprParolVTekSessClick()
+{
+    if (m_hooks.zabytParolSessii)
+        m_hooks.zabytParolSessii();
+}
+
+void JournalView::FormActivate()
+{
+    if (m_journal && m_journal->isOpen())
+        guarded([this] { m_journal->sortBy(kSortField); });
+    pokazatKolVo();
+}
+
+int JournalView::kolVo() const
+{
+    return (m_journal && m_journal->isOpen()) ? m_journal->count() : 0;
+}
+
+void JournalView::pokazatKolVo() { emit kolVoChanged(QString::number(kolVo())); }
+
+bool JournalView::uzheZaregistrirovan(const QString &fio, const QString &userGuid,
+                                      const QString &vid, const QString &date) const
+{
+    if (!m_journal || !m_journal->isOpen())
+        return false;
+    const int iFio = m_journal->fieldIndex(QStringLiteral("NMFIO"));
+    const int iGuid = m_journal->fieldIndex(QStringLiteral("NMUserGUID"));
+    const int iVid = m_journal->fieldIndex(QStringLiteral("NMVid"));
+    const int iDate = m_journal->fieldIndex(QStringLiteral("NMDateVid"));
+    if (iFio < 0 || iGuid < 0 || iVid < 0 || iDate < 0)
+        return false;
+    // Every loaded row, whatever the name filter hides: a name typed into
+    // the search must never let a second meal through. The date is the
+    // most selective field, so it is compared first.
+    const int n = m_journal->sourceCount();
+    for (int i = 0; i < n; ++i) {
+        const db::RecordSet::Row &r = m_journal->sourceRow(i);
+        if (r.at(iDate).toString() == date && r.at(iFio).toString() == fio
+            && r.at(iVid).toString() == vid && r.at(iGuid).toString() == userGuid)
+            return true;
+    }
+    return false;
+}
+
+void JournalView::dobavitZapis(const QVariantMap &values)
+{
+    if (!m_journal)
+        throw core::Error(QStringLiteral("EDatabaseError"),
+                          QStringLiteral("Журнал питания не подключен."));
+    if (!m_journal->isOpen()) {
+        // Query mode before its first refresh: load the day first so that the
+        // new row joins the rows it belongs to.
+        Sortirovka_Zapros();
+        if (!m_journal->isOpen())
+            throw core::Error(QStringLiteral("EDatabaseError"),
+                              QStringLiteral("Журнал питания не открыт."));
+    }
+    if (m_allTehIndex < 0)
+        rebuildKeyCache();
+    m_journal->insertRecord(values);
+}
+
+void JournalView::posleRegistracii()
+{
+    if (core::pv().Nastroyki.RefreshQuery && m_journal)
+        guarded([this] { m_journal->refresh(); });
+    pokazatKolVo();
+}
+
+} // namespace app

@@ -1,0 +1,323 @@
+#include "MealRegistration.h"
+
+#include "JournalView.h"
+#include "core/Error.h"
+#include "core/MessageService.h"
+#include "core/ProcessValues.h"
+#include "core/SoundService.h"
+#include "core/TextUtil.h"
+#include "db/DBTools.h"
+#include "db/Money.h"
+
+#include <QVariantMap>
+
+namespace app {
+
+namespace {
+
+// Empties what a registration uses of the buffer; the identifier of the
+// employee open in the editor is not a registration's to touch.
+void clearBuffer()
+{
+    core::TBuferSotrudnika &b = core::pv().BuferSotrudnika;
+    const QString editing = b.RedaktRecID;
+    b.clear();
+    b.RedaktRecID = editing;
+}
+
+QString dateQuestion()
+{
+    return QStringList{
+        QStringLiteral("Дата открытого питания, не совпадает с текущей! Продолжить запись?"),
+        QString(),
+        QStringLiteral("Для отключения этого напоминания, зайдите в:"),
+        QStringLiteral("Сервис => Настройки => Отключите галочку - ")
+            + QStringLiteral("\"Предупреждать, если дата питания не текущая\""),
+    }.join(QStringLiteral("\r\n"));
+}
+
+QString configuredPrice(int vidIndex)
+{
+    const core::TNastroyki &n = core::pv().Nastroyki;
+    switch (vidIndex) {
+    case 1: return n.StoimostZavtrak;
+    case 2: return n.StoimostObed;
+    case 3: return n.StoimostUzhin;
+    case 4: return n.StoimostNochnoePit;
+    default: return QStringLiteral("0,00");
+    }
+}
+
+} // namespace
+
+MealRegistration::MealRegistration(JournalView &journal, QObject *parent)
+    : QObject(parent), m_journal(journal), m_clock([] { return QDateTime::currentDateTime(); })
+{
+}
+
+MealRegistration::~MealRegistration() = default;
+
+void MealRegistration::setEmployees(db::RecordSet *users) { m_users = users; }
+void MealRegistration::setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+
+void MealRegistration::setClock(Clock clock)
+{
+    m_clock = clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); });
+}
+
+QDateTime MealRegistration::now() const { return m_clock(); }
+
+void MealRegistration::ButtonUspehClick() { core::beep(core::Beep::Information); }
+void MealRegistration::ButtonUzseELClick() { core::beep(core::Beep::Warning); }
+void MealRegistration::ButtonNeProshlaClick() { core::beep(core::Beep::Error); }
+
+QString MealRegistration::statusLine(const QString &message) const
+{
+    const QDateTime t = now();
+    return core::ruDate(t.date()) + QLatin1Char(' ') + core::ruTime(t.time())
+        + QStringLiteral(": ") + message;
+}
+
+void MealRegistration::PokazVStatusBare(const QString &message)
+{
+    emit statusText(statusLine(message));
+}
+
+void MealRegistration::DobavlenieClick()
+{
+    if (m_busy)
+        return;
+    m_busy = true;
+    emit dobavlenieEnabled(false);
+    clearBuffer();
+    const bool picked = m_hooks.vibratSotrudnika && m_hooks.vibratSotrudnika();
+    if (picked)
+        registerOne({true, QString(), QString()});
+    else
+        clearBuffer();
+    emit dobavlenieEnabled(true);
+    emit focusDobavlenie();
+    while (!m_waiting.empty()) {
+        const Entry next = m_waiting.front();
+        m_waiting.pop_front();
+        registerOne(next);
+    }
+    m_busy = false;
+}
+
+bool MealRegistration::ObrabotkaShtrichKoda(const QString &fieldText)
+{
+    if (core::pv().VsePitaniya == QStringLiteral("Да") || fieldText.isEmpty())
+        return false;
+    DobavlenieUsera(false, QString(), core::trimCodes(fieldText));
+    return true;
+}
+
+void MealRegistration::SrabotkaSchitivatelyaGL(const QString &kartaScht)
+{
+    if (core::pv().VsePitaniya == QStringLiteral("Да") || kartaScht.isEmpty())
+        return;
+    DobavlenieUsera(false, kartaScht, QString());
+}
+
+void MealRegistration::DobavlenieUsera(bool rukami, const QString &card, const QString &shtrikhKod)
+{
+    const Entry entry{rukami, card, shtrikhKod};
+    if (m_busy) {
+        // A question or modal window of the running registration is open:
+        // this entry is served right after it.
+        m_waiting.push_back(entry);
+        return;
+    }
+    m_busy = true;
+    registerOne(entry);
+    while (!m_waiting.empty()) {
+        const Entry next = m_waiting.front();
+        m_waiting.pop_front();
+        registerOne(next);
+    }
+    m_busy = false;
+}
+
+bool MealRegistration::identify(const Entry &entry)
+{
+    if (entry.rukami)
+        return true;
+    const bool byCard = !entry.card.isEmpty() && entry.shtrikhKod.isEmpty();
+    const bool byBarcode = entry.card.isEmpty() && !entry.shtrikhKod.isEmpty();
+    if (!byCard && !byBarcode)
+        return true;   // nothing to look up: the name check below answers
+
+    clearBuffer();
+    const QString key = byCard ? QStringLiteral("NMCardNum") : QStringLiteral("ShtrKod");
+    const QString wanted = byCard ? entry.card : entry.shtrikhKod;
+    int found = -1;
+    const int keyIndex = m_users && m_users->isOpen() ? m_users->fieldIndex(key) : -1;
+    if (keyIndex >= 0) {
+        const int n = m_users->sourceCount();
+        for (int i = 0; i < n; ++i) {
+            if (m_users->sourceRow(i).at(keyIndex).toString() == wanted) {
+                found = i;
+                break;
+            }
+        }
+    }
+    if (found < 0) {
+        if (m_sounds.neProshla)
+            ButtonNeProshlaClick();
+        core::showMessage(byCard ? QStringLiteral("Карта: ") + wanted + QStringLiteral(" не найдена.")
+                                 : QStringLiteral("Штрихкод: \"") + wanted
+                                       + QStringLiteral("\" не найден."));
+        return false;
+    }
+
+    const db::RecordSet::Row &row = m_users->sourceRow(found);
+    const auto field = [&](const char *name) {
+        const int i = m_users->fieldIndex(QString::fromLatin1(name));
+        return i >= 0 ? row.at(i).toString() : QString();
+    };
+    core::TBuferSotrudnika &b = core::pv().BuferSotrudnika;
+    b.FIO = field("NM");
+    b.Org = field("NMOrg");
+    b.Podr = field("NMPodr");
+    b.Dolj = field("NMDolj");
+    b.TabNum = field("NMTabNum");
+    b.CardNum = field("NMCardNum");
+    b.ITR = field("NMITR");
+    b.RecID = field("RecID");
+    b.ShtrKod = field("ShtrKod");
+    return true;
+}
+
+bool MealRegistration::applyPrice(int vidIndex)
+{
+    core::TBuferSotrudnika &b = core::pv().BuferSotrudnika;
+    const core::TNastroyki &n = core::pv().Nastroyki;
+    b.Stoimost = QStringLiteral("0,00");
+    if (!n.VestiUtchetStoimosti)
+        return true;
+    b.Stoimost = configuredPrice(vidIndex);
+    if (n.OtobrazhatPanelVvodaStoimosti && m_hooks.vvodStoimosti && !m_hooks.vvodStoimosti())
+        return false;
+    const std::optional<db::Money> price = db::Money::fromText(b.Stoimost);
+    if (!price) {
+        core::beep(core::Beep::Default);
+        core::showMessage(QStringLiteral("Стоимость питания \"") + b.Stoimost
+                              + QStringLiteral("\" не является числом. Питание не зарегистрировано."),
+                          core::Icon::Warning);
+        return false;
+    }
+    // Judged by the value, so that "0" or "0.00" are refused like "0,00".
+    if (n.ZapretitVvodNulevoyStoimosti && *price == db::Money()) {
+        core::beep(core::Beep::Default);
+        core::showMessage(QStringLiteral("Питание с нулевой стоимостью запрещено!"));
+        return false;
+    }
+    return true;
+}
+
+void MealRegistration::registerOne(const Entry &entry)
+{
+    // Whatever way an attempt ends, the next one finds the buffer empty.
+    struct BufferGuard
+    {
+        ~BufferGuard() { clearBuffer(); }
+    } guard;
+    const core::TNastroyki &n = core::pv().Nastroyki;
+    const QDate day = m_journal.date();
+
+    if (n.PreduprezhdatEsliDataPitNeTekushaya && core::ruDate(day) != core::ruDate(now().date())) {
+        core::beep(core::Beep::Default);
+        if (core::ask(dateQuestion(), core::Buttons::YesNo) != core::Answer::Yes)
+            return;
+    }
+
+    if (!identify(entry))
+        return;
+
+    core::TBuferSotrudnika &b = core::pv().BuferSotrudnika;
+    if (b.FIO.isEmpty()) {
+        core::showMessage(QStringLiteral("Ф.И.О. не заполнено!"));
+        clearBuffer();
+        return;
+    }
+
+    const int vidIndex = m_journal.vidPitaniya();
+    const QString vid = m_journal.vidName();
+    if (vidIndex == 0 || vid.isEmpty()) {
+        clearBuffer();
+        return;
+    }
+
+    const QString date = core::ruDate(day);
+
+    if (!n.RazreshitPitaniyeNeskolkoRaz
+        && m_journal.uzheZaregistrirovan(b.FIO, b.RecID, vid, date)) {
+        PokazVStatusBare(b.FIO + QStringLiteral("   УЖЕ БЫЛ ЗАРЕГИСТРИРОВАН. ") + date
+                         + QStringLiteral(" - ") + vid);
+        clearBuffer();
+        if (m_sounds.uzheEl)
+            ButtonUzseELClick();
+        return;
+    }
+
+    if (n.OtobrazhatPhoto) {
+        if (m_hooks.pokazatPhoto)
+            m_hooks.pokazatPhoto(b.FIO);
+    } else if (m_hooks.skritPhoto) {
+        m_hooks.skritPhoto();
+    }
+
+    if (!applyPrice(vidIndex)) {
+        clearBuffer();
+        return;
+    }
+
+    const QString time = core::ruTime(now().time());
+    const QString teh = core::trimCodes(QString(date).remove(QLatin1Char('.')))
+        + core::trimCodes(QString(time).remove(QLatin1Char(':')));
+    const QString fio = b.FIO;
+    QVariantMap row;
+    row.insert(QStringLiteral("NMFIO"), b.FIO);
+    row.insert(QStringLiteral("NMOrg"), b.Org);
+    row.insert(QStringLiteral("NMPodr"), b.Podr);
+    row.insert(QStringLiteral("NMDolj"), b.Dolj);
+    row.insert(QStringLiteral("NMTabNum"), b.TabNum);
+    row.insert(QStringLiteral("NMCardNum"), b.CardNum);
+    row.insert(QStringLiteral("NMITR"), b.ITR);
+    row.insert(QStringLiteral("NMUserGUID"), b.RecID);
+    row.insert(QStringLiteral("NMStoimost"), db::Money::fromText(b.Stoimost).value_or(db::Money()).toVariant());
+    row.insert(QStringLiteral("ShtrKod"), b.ShtrKod);
+    row.insert(QStringLiteral("NMZapisID"), core::newRecId());
+    row.insert(QStringLiteral("NMDateVid"), date);
+    row.insert(QStringLiteral("NMTimeVid"), time);
+    row.insert(QStringLiteral("NMDateTimeTeh"), teh);
+    row.insert(QStringLiteral("NMDateTimeTeh_Obrat"), DBTools::PerevorotDaty(teh));
+    row.insert(QStringLiteral("NMVid"), vid);
+    row.insert(QStringLiteral("NMAllTeh"), date + QLatin1Char('_') + vid + QLatin1Char('_') + b.FIO);
+    clearBuffer();
+
+    try {
+        m_journal.dobavitZapis(row);
+    } catch (const core::Error &e) {
+        if (m_sounds.neProshla)
+            ButtonNeProshlaClick();
+        core::showMessage(core::errorText(e.className(), e.message(), true), core::Icon::Error);
+        m_journal.pokazatKolVo();
+        return;
+    } catch (const std::exception &e) {
+        if (m_sounds.neProshla)
+            ButtonNeProshlaClick();
+        core::showMessage(core::errorText(QStringLiteral("Exception"), QString::fromUtf8(e.what()), true),
+                          core::Icon::Error);
+        m_journal.pokazatKolVo();
+        return;
+    }
+
+    m_journal.posleRegistracii();
+    PokazVStatusBare(fio + QStringLiteral("   Зарегистрирован. ") + date + QStringLiteral(" - ") + vid);
+    if (m_sounds.uspeh)
+        ButtonUspehClick();
+}
+
+} // namespace app
