@@ -61,6 +61,7 @@ struct ProcessValues
     QString RezhimSpravochnika = QStringLiteral("obzor");
     QString TablitsaSpravochnika;
     QString VibrannoeNaimenovanie;
+    QString RedaktiruemoeNaimenovanie; // the directory name handed to its item editor and back
     bool SotrudnikSokhranen = false;
     bool FotoZagruzheno = false;
 };
