@@ -159,4 +159,25 @@ bool Connection::transaction() { return m_db.transaction(); }
 bool Connection::commit() { return m_db.commit(); }
 bool Connection::rollback() { return m_db.rollback(); }
 
+Transaction::Transaction(Connection &connection) : m_connection(connection)
+{
+    if (!m_connection.isOpen())
+        raise(QStringLiteral("Нет подключения к базе данных"));
+    if (!m_connection.transaction())
+        raise(sqlErrorText(m_connection.database().lastError()));
+}
+
+Transaction::~Transaction()
+{
+    if (!m_done)
+        m_connection.rollback();
+}
+
+void Transaction::commit()
+{
+    if (!m_connection.commit())
+        raise(sqlErrorText(m_connection.database().lastError()));
+    m_done = true;
+}
+
 } // namespace db

@@ -56,6 +56,22 @@ private:
     QSqlDatabase m_db;
 };
 
+// A write transaction that rolls back unless committed, so a failed step of
+// a multi-statement write leaves nothing half-written.
+class Transaction
+{
+public:
+    explicit Transaction(Connection &connection);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+    void commit();
+
+private:
+    Connection &m_connection;
+    bool m_done = false;
+};
+
 // Checks that the file at `path` can be opened as a database: it exists and
 // is empty or a SQLite file. Returns an empty text when it can, else the
 // Russian message to show.

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+namespace db { class Connection; }
+
 // The database routines every window uses for short actions. They run on one
 // process-wide connection that a caller opens (OtkritBD) and closes
 // (ZakritBD) around one action; every routine answers with a result text and
@@ -38,5 +40,10 @@ struct SpisokDocFilters
 QString ZaprosSpisokDoc(const QString &table, const QString &dateFrom, const QString &dateTo,
                         const SpisokDocFilters &filters);
 QString PerevorotDaty(const QString &ddmmyyyyhhmmss);
+
+// The routines' own connection between OtkritBD and ZakritBD, nullptr
+// otherwise; for the few statements no routine covers (the structure check's
+// upgrade steps). Raises core::Error like any db::Connection.
+db::Connection *connection();
 
 } // namespace DBTools

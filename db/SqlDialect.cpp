@@ -160,6 +160,16 @@ QString accessToSqlite(const QString &accessSql)
                 }
             }
         }
+        if (tok.kind == Kind::Literal && tok.text.startsWith('"') && tok.text.size() >= 2
+            && tok.text.endsWith('"')) {
+            // Access reads "..." as a text; SQLite would take it for a column
+            // name first.
+            QString inner = tok.text.mid(1, tok.text.size() - 2);
+            inner.replace(QStringLiteral("\"\""), QStringLiteral("\""));
+            inner.replace('\'', QStringLiteral("''"));
+            out += QLatin1Char('\'') + inner + QLatin1Char('\'');
+            continue;
+        }
         out += tok.text;
     }
     return out;

@@ -9,6 +9,7 @@ namespace db {
 //   DELETE * FROM t            -> DELETE FROM t
 //   ALTER TABLE t DROP c       -> ALTER TABLE t DROP COLUMN c
 //   a + b (texts)              -> a || b
+//   "text"                     -> 'text'
 //   CCur(x.NMDateTimeTeh_Obrat) -> CAST(x.NMDateTimeTeh_Obrat AS REAL)
 // The last one lets the journal's period selections use the index on the
 // sort key; the key always holds 14 digits, where both forms agree.

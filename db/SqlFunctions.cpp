@@ -1,5 +1,7 @@
 #include "db/SqlFunctions.h"
+#include "db/Money.h"
 #include "core/Error.h"
+#include "core/TextUtil.h"
 
 #include <QSqlDriver>
 #include <cmath>
@@ -9,7 +11,17 @@ namespace db {
 
 namespace {
 
-double round4(double v) { return std::round(v * 10000.0) / 10000.0; }
+// A real as CCur gives it: a whole value exactly as an integer (14-digit
+// keys stored as reals must still compare equal), else rounded to the four
+// decimals of a currency amount.
+void resultFromReal(sqlite3_context *ctx, double d)
+{
+    if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 9223372036854775808.0)
+        return sqlite3_result_int64(ctx, sqlite3_int64(d));
+    if (const auto money = Money::fromDouble(d))
+        return sqlite3_result_double(ctx, money->toDouble());
+    sqlite3_result_double(ctx, d);
+}
 
 void ccur(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 {
@@ -20,7 +32,7 @@ void ccur(sqlite3_context *ctx, int argc, sqlite3_value **argv)
     case SQLITE_INTEGER:
         return sqlite3_result_int64(ctx, sqlite3_value_int64(v));
     case SQLITE_FLOAT:
-        return sqlite3_result_double(ctx, round4(sqlite3_value_double(v)));
+        return resultFromReal(ctx, sqlite3_value_double(v));
     case SQLITE_NULL:
         return sqlite3_result_null(ctx);
     default: {
@@ -61,18 +73,17 @@ void mid(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 
 std::optional<QVariant> ccurValue(const QString &input)
 {
-    QString t = input.trimmed();
-    t.replace(',', '.');
-    if (t.isEmpty())
-        return std::nullopt;
+    const QString t = core::trimCodes(input);
     bool ok = false;
     const qlonglong whole = t.toLongLong(&ok);
     if (ok)
         return QVariant(whole);
-    const double d = t.toDouble(&ok);
-    if (!ok || !std::isfinite(d))
+    const auto money = Money::fromText(t);
+    if (!money)
         return std::nullopt;
-    return QVariant(round4(d));
+    if (money->isWhole())
+        return QVariant(qlonglong(money->units() / Money::kScale));
+    return QVariant(money->toDouble());
 }
 
 void registerSqlFunctions(QSqlDatabase &db)

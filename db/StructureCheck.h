@@ -9,6 +9,9 @@ namespace db {
 struct StructureReport
 {
     QStringList added;
+    // Empty when the check ran to its end; otherwise the result text of the
+    // step that stopped it (the check itself stays silent about it).
+    QString failure;
 };
 
 // Brings the database at `path` up to the program's structure: creates
