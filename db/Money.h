@@ -28,7 +28,12 @@ public:
     static std::optional<Money> fromVariant(const QVariant &value);
 
     constexpr qint64 units() const { return m_units; }
-    double toDouble() const { return double(m_units) / double(kScale); }
+    // Whole part and fraction apart: ten-thousandths of a 14-digit amount
+    // exceed a double's exact integers, the whole part alone does not.
+    double toDouble() const
+    {
+        return double(m_units / kScale) + double(m_units % kScale) / double(kScale);
+    }
     bool isWhole() const { return m_units % kScale == 0; }
 
     // The program's price text: two decimals ("%.2f", rounded half away from

@@ -18,6 +18,9 @@ void resultFromReal(sqlite3_context *ctx, double d)
 {
     if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 9223372036854775808.0)
         return sqlite3_result_int64(ctx, sqlite3_int64(d));
+    // From 2^40 on a double has no four exact decimals left to round.
+    if (std::fabs(d) >= 1099511627776.0)
+        return sqlite3_result_double(ctx, d);
     if (const auto money = Money::fromDouble(d))
         return sqlite3_result_double(ctx, money->toDouble());
     sqlite3_result_double(ctx, d);
