@@ -19,7 +19,13 @@ class Connection;
 // repeated record identifiers are still told apart.
 //
 // Row numbers in this interface are the visible rows (after filter and sort)
-// unless the name says "source". Failures raise core::Error.
+// unless the name says "source". Failures raise core::Error ("EDatabaseError");
+// a failed write leaves both the table and the set as they were.
+//
+// Updates and deletes also require the row to hold in the table what the set
+// holds: a row changed or removed through another connection since it was
+// read (e.g. a table emptied and refilled, which reuses rowids) is refused
+// rather than overwritten or deleted in its place.
 class RecordSet : public QAbstractTableModel
 {
     Q_OBJECT
@@ -39,10 +45,12 @@ public:
 
     void setConnection(Connection *connection);
     Connection *connection() const;
-    // The table that inserts, updates and deletes write to.
+    // The table that inserts, updates and deletes write to. Without it the
+    // table is taken from the first FROM of the statement.
     void setTable(const QString &table);
     QString table() const;
     // An Access-dialect SELECT; "SELECT * from T" or a ZaprosSpisokDoc text.
+    // Takes effect at the next open() or refresh().
     void setSql(const QString &accessSql);
     QString sql() const;
 
@@ -52,29 +60,42 @@ public:
     void refresh();       // runs the SELECT again, keeping filter and sort
 
     QStringList fieldNames() const;
-    int fieldIndex(const QString &field) const;   // -1 when missing
+    int fieldIndex(const QString &field) const;   // -1 when missing; any letter case
+    // True for a MONEY column of the table: shown as "%.2f" with a decimal comma.
+    bool isMoneyField(int fieldIndex) const;
 
     // Visible rows.
     int count() const;
     QVariant value(int row, const QString &field) const;
+    // The value as the grid shows it ("" for NULL, money as "0,00").
     QString text(int row, const QString &field) const;
     const Row &row(int row) const;
+    qint64 rowId(int row) const;                  // the row's SQLite rowid
     // Every loaded row, the filter ignored (e.g. the duplicate rule).
     int sourceCount() const;
     const Row &sourceRow(int sourceRow) const;
     int sourceIndex(int row) const;
+    int visibleRow(int sourceRow) const;          // -1 when the filter hides it
 
+    // The filter takes effect when it is switched on (setFiltered(true) or
+    // refilter()); setting it does not judge the rows by itself.
     void setFilter(FilterFn filter);
     void setFiltered(bool on);     // each call judges every row anew
     bool isFiltered() const;
     void refilter();               // judge every row anew under the current state
 
+    // Stable: rows with equal values keep the order of the SELECT. Texts
+    // compare by the Russian collation, numbers by value, NULL first. Asking
+    // again for the sort in force costs nothing; inserts and updates keep it.
     void sortBy(const QString &field, Qt::SortOrder order = Qt::AscendingOrder);
     void clearSort();
+    QString sortField() const;     // empty when unsorted
 
     // Writes a new row into the table and adds it to the set; returns its
-    // visible row, or -1 when the filter hides it.
+    // visible row, or -1 when the filter hides it. Only the new row is judged.
     int insertRecord(const QVariantMap &values);
+    // Writes the given fields of a visible row; the row is judged anew and
+    // keeps its place in the sort.
     void updateRecord(int row, const QVariantMap &values);
     // Deletes the given visible rows from the table in one transaction.
     void deleteRecords(QList<int> rows);
@@ -92,6 +113,8 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
+
+    void rebuildVisible();   // the shown rows from the order and the verdicts
 };
 
 } // namespace db
