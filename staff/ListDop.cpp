@@ -1,0 +1,420 @@
+#include "staff/ListDop.h"
+
+#include "staff/DopEdit.h"
+
+#include "core/Error.h"
+#include "core/IniSettings.h"
+#include "core/MessageService.h"
+#include "core/ProcessValues.h"
+#include "core/TextUtil.h"
+#include "db/Connection.h"
+#include "db/RecordSet.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QWheelEvent>
+
+namespace staff {
+
+namespace {
+
+const QString kObzor = QStringLiteral("obzor");
+const QString kNM = QStringLiteral("NM");
+const QString kNetNaimenovaniya = QStringLiteral("Наименование не заполнено!");
+
+const QString kSektsiyaRazmer = QStringLiteral("DBGridRazmerDop");
+const QString kSektsiyaStolbtsy = QStringLiteral("DBGridColumnsDop");
+
+// The frame around the grid: the filter row above it, the buttons below and
+// the margins. The opener adds it to the stored grid size and the window
+// keeps the grid exactly that much smaller, so the size written back at
+// closing is the size read at the next opening.
+constexpr int kRamkaShirina = 32;
+constexpr int kRamkaVisota = 116;
+constexpr int kPole = 16;
+constexpr int kVerkhSetki = 40;
+
+void pokazatOshibku(const core::Error &e)
+{
+    core::showMessage(core::errorText(e.className(), e.message(), true));
+}
+
+} // namespace
+
+TDopForm::TDopForm(QWidget *parent) : QDialog(parent)
+{
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setMinimumSize(460, 200);
+
+    auto *label = new QLabel(QStringLiteral("Отбор:"), this);
+    label->setObjectName(QStringLiteral("LabelOtbor"));
+    label->setGeometry(kPole, 12, 50, 20);
+    EditOtbor = new QLineEdit(this);
+    EditOtbor->setObjectName(QStringLiteral("EditOtbor"));
+    ButtonOtborCl = new QPushButton(QStringLiteral("X"), this);
+    ButtonOtborCl->setObjectName(QStringLiteral("ButtonOtborCl"));
+
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    DBGrid1->verticalHeader()->hide();
+    DBGrid1->horizontalHeader()->setStretchLastSection(false);
+    QFont small = DBGrid1->font();
+    small.setPointSize(8);
+    DBGrid1->setFont(small);
+    DBGrid1->horizontalHeader()->setFont(small);
+    DBGrid1->viewport()->installEventFilter(this);
+
+    const auto button = [this](const char *name, const QString &caption) {
+        auto *b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    Sozdanie = button("Sozdanie", QStringLiteral("Создать"));
+    Sozdanie->setDefault(true);
+    Otkrit = button("Otkrit", QStringLiteral("Открыть"));
+    SozdanieVibora = button("SozdanieVibora", QStringLiteral("Создать"));
+    SozdanieVibora->hide();
+    Udalenie = button("Udalenie", QStringLiteral("Удалить"));
+    Zakrit = button("Zakrit", QStringLiteral("Закрыть"));
+    ButtonOtborCl->setAutoDefault(false);
+
+    m_query = new db::RecordSet(this);
+    DBGrid1->setModel(m_query);
+
+    connect(Sozdanie, &QPushButton::clicked, this, &TDopForm::SozdanieClick);
+    connect(Otkrit, &QPushButton::clicked, this, [this] { OtkrRedaktir(); });
+    connect(SozdanieVibora, &QPushButton::clicked, this, [this] { Sozdat(); });
+    connect(Udalenie, &QPushButton::clicked, this, &TDopForm::UdalenieClick);
+    connect(Zakrit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(DBGrid1, &QTableView::doubleClicked, this, &TDopForm::DBGrid1DblClick);
+    connect(EditOtbor, &QLineEdit::textChanged, this, &TDopForm::EditOtborChange);
+    connect(ButtonOtborCl, &QPushButton::clicked, this, &TDopForm::ButtonOtborClClick);
+
+    raspolozhit();
+}
+
+TDopForm::~TDopForm()
+{
+    // The record set must let go of the connection before it goes.
+    if (m_query)
+        m_query->close();
+}
+
+QString TDopForm::ZagolovokStolbtsa(const QString &table)
+{
+    if (table == QLatin1String("Org"))
+        return QStringLiteral("Организация");
+    if (table == QLatin1String("Podr"))
+        return QStringLiteral("Подразделение");
+    if (table == QLatin1String("Dolj"))
+        return QStringLiteral("Должность");
+    return table;
+}
+
+QSize TDopForm::RazmerOkna()
+{
+    const auto ini = core::openMainIni();
+    return QSize(ini->readInt(kSektsiyaRazmer, QStringLiteral("DBGridShirina"), 500) + kRamkaShirina,
+                 ini->readInt(kSektsiyaRazmer, QStringLiteral("DBGridVisota"), 200) + kRamkaVisota);
+}
+
+void TDopForm::raspolozhit()
+{
+    const int w = width();
+    const int h = height();
+    EditOtbor->setGeometry(kPole + 56, 8, w - 2 * kPole - 56 - 34, 24);
+    ButtonOtborCl->setGeometry(w - kPole - 28, 8, 28, 24);
+    DBGrid1->setGeometry(kPole, kVerkhSetki, w - kRamkaShirina, h - kRamkaVisota);
+    const int y = kVerkhSetki + DBGrid1->height() + 12;
+    Sozdanie->setGeometry(kPole, y, 100, 28);
+    Otkrit->setGeometry(kPole + 108, y, 100, 28);
+    SozdanieVibora->setGeometry(kPole + 108, y, 100, 28);
+    Udalenie->setGeometry(kPole + 216, y, 100, 28);
+    Zakrit->setGeometry(w - kPole - 100, y, 100, 28);
+}
+
+void TDopForm::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    raspolozhit();
+}
+
+bool TDopForm::rezhimObzor() const { return m_rezhim == kObzor; }
+
+void TDopForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TDopForm::FormShow()
+{
+    auto &pv = core::pv();
+    m_rezhim = pv.RezhimSpravochnika;
+    const bool obzor = rezhimObzor();
+    Sozdanie->setText(obzor ? QStringLiteral("Создать") : QStringLiteral("Выбрать"));
+    Otkrit->setVisible(obzor);
+    SozdanieVibora->setVisible(!obzor);
+
+    m_table = pv.TablitsaSpravochnika;
+    const auto ini = core::openMainIni();
+    const int width = ini->readInt(kSektsiyaStolbtsy, QStringLiteral("WidthCount"), 200);
+    m_query->setColumns({{kNM, ZagolovokStolbtsa(m_table), width}});
+    try {
+        m_connection = std::make_unique<db::Connection>();
+        m_connection->open(pv.Nastroyki.PutKFayluBD, pv.Nastroyki.BDLogin, pv.Nastroyki.BDPass);
+        m_query->setConnection(m_connection.get());
+        m_query->setTable(m_table);
+        m_query->setSql(QStringLiteral("SELECT * from ") + m_table);
+        m_query->open();
+        m_query->sortBy(kNM);
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+    }
+    DBGrid1->setColumnWidth(0, width);
+    if (pv.Nastroyki.RefreshGrid)
+        DBGrid1->viewport()->repaint();
+    EditOtbor->setFocus();
+}
+
+void TDopForm::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_query->isOpen()) {
+        try {
+            m_query->sortBy(kNM);
+        } catch (const core::Error &e) {
+            pokazatOshibku(e);
+        }
+    }
+}
+
+int TDopForm::tekushayaStroka() const
+{
+    const QModelIndex current = DBGrid1->currentIndex();
+    if (current.isValid())
+        return current.row();
+    return m_query->count() > 0 ? 0 : -1;
+}
+
+void TDopForm::SozdanieClick()
+{
+    if (rezhimObzor())
+        Sozdat();
+    else
+        Vibor();
+}
+
+void TDopForm::DBGrid1DblClick()
+{
+    if (rezhimObzor())
+        OtkrRedaktir();
+    else
+        Vibor();
+}
+
+void TDopForm::Vibor()
+{
+    const int row = tekushayaStroka();
+    core::pv().VibrannoeNaimenovanie = row >= 0 ? m_query->text(row, kNM) : QString();
+    accept();
+}
+
+void TDopForm::Sozdat()
+{
+    auto &pv = core::pv();
+    pv.RedaktiruemoeNaimenovanie.clear();
+    TDopEditForm editor(this);
+    editor.setWindowTitle(QStringLiteral("Создание"));
+    if (core::execModal(editor) != QDialog::Accepted) {
+        pv.RedaktiruemoeNaimenovanie.clear();
+        return;
+    }
+    const QString name = pv.RedaktiruemoeNaimenovanie;
+    pv.RedaktiruemoeNaimenovanie.clear();
+    if (name.isEmpty()) {
+        core::showMessage(kNetNaimenovaniya);
+        return;
+    }
+    try {
+        const int row = m_query->insertRecord({{kNM, name}, {QStringLiteral("RecID"), core::newRecId()}});
+        if (pv.Nastroyki.RefreshQuery)
+            m_query->refresh();
+        else if (row >= 0)
+            DBGrid1->setCurrentIndex(m_query->index(row, 0));
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+    }
+}
+
+void TDopForm::OtkrRedaktir()
+{
+    const int row = tekushayaStroka();
+    if (row < 0)
+        return; // nothing to edit in an empty list
+    auto &pv = core::pv();
+    pv.RedaktiruemoeNaimenovanie = m_query->text(row, kNM);
+    TDopEditForm editor(this);
+    editor.setWindowTitle(QStringLiteral("Наименование"));
+    const bool ok = core::execModal(editor) == QDialog::Accepted;
+    const QString name = pv.RedaktiruemoeNaimenovanie;
+    pv.RedaktiruemoeNaimenovanie.clear();
+    if (!ok)
+        return;
+    if (name.isEmpty()) {
+        core::showMessage(kNetNaimenovaniya);
+        return;
+    }
+    try {
+        m_query->updateRecord(row, {{kNM, name}});
+        if (pv.Nastroyki.RefreshQuery)
+            m_query->refresh();
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+    }
+}
+
+void TDopForm::UdalenieClick()
+{
+    const QModelIndex current = DBGrid1->currentIndex();
+    QItemSelectionModel *selection = DBGrid1->selectionModel();
+    if (!current.isValid() || !selection->isRowSelected(current.row(), QModelIndex()))
+        return;
+    if (core::ask(QStringLiteral("Подтвердить удаление?"), core::Buttons::OkCancel, core::Icon::None)
+        != core::Answer::Ok)
+        return;
+    QList<int> rows;
+    for (const QModelIndex &i : selection->selectedRows())
+        rows << i.row();
+    try {
+        m_query->deleteRecords(rows);
+        if (core::pv().Nastroyki.RefreshGrid)
+            DBGrid1->viewport()->repaint();
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+    }
+}
+
+void TDopForm::EditOtborChange()
+{
+    const QString filter = EditOtbor->text();
+    try {
+        if (filter.isEmpty()) {
+            m_query->setFiltered(false);
+            return;
+        }
+        const QString upper = filter.toUpper();
+        m_query->setFilter([upper](const db::RecordSet &rs, const db::RecordSet::Row &row) {
+            const int i = rs.fieldIndex(kNM);
+            return i >= 0 && row.at(i).toString().toUpper().contains(upper);
+        });
+        m_query->setFiltered(false);
+        m_query->setFiltered(true);
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+    }
+}
+
+void TDopForm::ButtonOtborClClick()
+{
+    EditOtbor->clear(); // the empty text switches the filter off
+}
+
+bool TDopForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == DBGrid1->viewport() && event->type() == QEvent::Wheel) {
+        // Every wheel step moves the current row by one, as the arrow keys do.
+        const int delta = static_cast<QWheelEvent *>(event)->angleDelta().y();
+        const int steps = std::max(1, std::abs(delta) / 120);
+        const int count = m_query->count();
+        if (delta != 0 && count > 0) {
+            int row = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().row() : 0;
+            row = std::clamp(row + (delta < 0 ? steps : -steps), 0, count - 1);
+            DBGrid1->setCurrentIndex(m_query->index(row, 0));
+            DBGrid1->scrollTo(m_query->index(row, 0));
+        }
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TDopForm::done(int result)
+{
+    if (m_shown) {
+        m_shown = false;
+        FormClose();
+    }
+    QDialog::done(result);
+}
+
+void TDopForm::FormClose()
+{
+    Sozdanie->setText(QStringLiteral("Создать"));
+    core::pv().RezhimSpravochnika.clear();
+    core::pv().TablitsaSpravochnika.clear();
+    try {
+        const auto ini = core::openMainIni();
+        ini->writeInt(kSektsiyaStolbtsy, QStringLiteral("WidthCount"), DBGrid1->columnWidth(0));
+        ini->writeInt(kSektsiyaRazmer, QStringLiteral("DBGridVisota"), DBGrid1->height());
+        ini->writeInt(kSektsiyaRazmer, QStringLiteral("DBGridShirina"), DBGrid1->width());
+        ini->flush();
+    } catch (...) {
+        // the window closes whatever happens to its settings
+    }
+    try {
+        m_query->close();
+        m_query->setConnection(nullptr);
+        m_connection.reset();
+    } catch (...) {
+    }
+}
+
+void openDirectory(QWidget *parent, const QString &table, const QString &caption)
+{
+    TDopForm form(parent);
+    form.resize(TDopForm::RazmerOkna());
+    form.setWindowTitle(caption);
+    core::pv().TablitsaSpravochnika = table;
+    core::pv().RezhimSpravochnika = kObzor;
+    core::execModal(form);
+}
+
+bool pickFromDirectory(QWidget *parent, const QString &table, QLineEdit *field)
+{
+    auto &pv = core::pv();
+    TDopForm form(parent);
+    form.resize(TDopForm::RazmerOkna());
+    form.setWindowTitle(QStringLiteral("Выбрать"));
+    pv.TablitsaSpravochnika = table;
+    pv.RezhimSpravochnika = QStringLiteral("vibor");
+    pv.VibrannoeNaimenovanie.clear();
+    const bool ok = core::execModal(form) == QDialog::Accepted;
+    if (ok) {
+        if (!pv.VibrannoeNaimenovanie.isEmpty()) {
+            field->setText(pv.VibrannoeNaimenovanie);
+            pv.VibrannoeNaimenovanie.clear();
+        } else {
+            core::showMessage(kNetNaimenovaniya);
+        }
+    } else {
+        pv.VibrannoeNaimenovanie.clear();
+    }
+    pv.RezhimSpravochnika.clear();
+    return ok;
+}
+
+} // namespace staff

@@ -1,0 +1,87 @@
+#pragma once
+#include <QDialog>
+#include <QString>
+#include <memory>
+
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace db {
+class Connection;
+class RecordSet;
+} // namespace db
+
+namespace staff {
+
+// The directory window over one of the tables Org, Podr and Dolj. The opener
+// sets core::pv().TablitsaSpravochnika and RezhimSpravochnika ("obzor" to
+// browse, "vibor" to choose) before showing it; in choose mode "Выбрать"
+// puts the current name into core::pv().VibrannoeNaimenovanie and closes with
+// OK. The window opens its own connection when shown and closes it when it
+// closes, writing back its grid size and column width.
+class TDopForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TDopForm(QWidget *parent = nullptr);
+    ~TDopForm() override;
+
+    // The one column's title for a directory table.
+    static QString ZagolovokStolbtsa(const QString &table);
+
+    // The window size an opener gives it: the stored grid size plus the frame
+    // of filter and buttons around the grid.
+    static QSize RazmerOkna();
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormShow();
+    void FormClose();
+    void SozdanieClick();
+    void DBGrid1DblClick();
+    void UdalenieClick();
+    void EditOtborChange();
+    void ButtonOtborClClick();
+
+    void Vibor();
+    void Sozdat();
+    void OtkrRedaktir();
+    bool rezhimObzor() const;
+    int tekushayaStroka() const;
+    void raspolozhit();
+
+    QLineEdit *EditOtbor = nullptr;
+    QPushButton *ButtonOtborCl = nullptr;
+    QTableView *DBGrid1 = nullptr;
+    QPushButton *Sozdanie = nullptr;
+    QPushButton *Otkrit = nullptr;
+    QPushButton *SozdanieVibora = nullptr;
+    QPushButton *Udalenie = nullptr;
+    QPushButton *Zakrit = nullptr;
+
+    std::unique_ptr<db::Connection> m_connection;
+    db::RecordSet *m_query = nullptr;
+    QString m_table;
+    QString m_rezhim;
+    bool m_shown = false;
+};
+
+// Opens a directory from the main menu in browse mode: table "Org", "Podr"
+// or "Dolj" with the caption of its menu item.
+void openDirectory(QWidget *parent, const QString &table, const QString &caption);
+
+// The pickers "..." beside an organisation, department or position field:
+// shows the directory in choose mode and, on OK, puts the picked name into
+// `field` ("Наименование не заполнено!" when nothing was picked). Returns
+// whether the window was closed with OK.
+bool pickFromDirectory(QWidget *parent, const QString &table, QLineEdit *field);
+
+} // namespace staff
