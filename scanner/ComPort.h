@@ -72,6 +72,8 @@ public:
     void open();
     void close() noexcept;
     bool connected() const;
+    // The line as the serial layer holds it (rates, parity, errors).
+    const QSerialPort &line() const { return *m_serial; }
 
     // Missing file: nothing changes. Raises core::Error when it exists but
     // cannot be read.

@@ -1,0 +1,507 @@
+#include "core/AppPaths.h"
+#include "core/IniSettings.h"
+#include "core/ProcessValues.h"
+#include "scanner/ComPort.h"
+#include "scanner/ComPortDialog.h"
+#include "scanner/ExchangeFlag.h"
+#include "scanner/FormScanerTools.h"
+#include "scanner/ScannerController.h"
+
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace scanner;
+
+namespace {
+
+// The scanner's end of a serial line: the test writes to the master, the
+// program opens the slave path as its port.
+class Pty
+{
+public:
+    Pty()
+    {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
+            m_slave = QString::fromLocal8Bit(::ptsname(m_master));
+    }
+    ~Pty() { hangUp(); }
+    Pty(const Pty &) = delete;
+    Pty &operator=(const Pty &) = delete;
+
+    bool ok() const { return m_master >= 0 && !m_slave.isEmpty(); }
+    const QString &slave() const { return m_slave; }
+    void send(const QByteArray &bytes) const
+    {
+        QCOMPARE(::write(m_master, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    }
+    void hangUp()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+        m_master = -1;
+    }
+
+private:
+    int m_master = -1;
+    QString m_slave;
+};
+
+void writeComIni(const QByteArray &body)
+{
+    QFile f(comIniPath());
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("[ComPort]\n" + body);
+}
+
+QByteArray portLine(const Pty &pty) { return "Port=" + pty.slave().toLocal8Bit() + "\n"; }
+
+// Compact view of the settings for table comparisons.
+QString describe(const ComPortSettings &s)
+{
+    return QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+        .arg(s.port)
+        .arg(s.baudRate == ComPortSettings::kCustomBaud ? QStringLiteral("Custom")
+                                                        : QString::number(s.baudRate))
+        .arg(s.customBaudRate)
+        .arg(int(s.dataBits))
+        .arg(s.stopBits == StopBits::One ? "1" : s.stopBits == StopBits::Two ? "2" : "1.5")
+        .arg(int(s.parity))
+        .arg(int(s.flow));
+}
+
+} // namespace
+
+class TestScanner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QFile::remove(comIniPath());
+        core::resetProcessValues();
+        ScanerIspolzovanieObmen() = false;
+    }
+
+    void iniValues_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("expected");
+        // The current settings before loading: COM7 19200, custom 4800, 7 data
+        // bits, 2 stop bits, odd parity, hardware flow.
+        const QString current = QStringLiteral("COM7|19200|4800|7|2|%1|%2")
+                                    .arg(int(QSerialPort::OddParity))
+                                    .arg(int(FlowControl::Hardware));
+        QTest::newRow("empty section keeps everything") << QByteArray() << current;
+        QTest::newRow("all keys, odd letter case")
+            << QByteArray("Port=/dev/pts/9\nBaudRate=115200\nStopBits=1.5\nDataBits=5\n"
+                          "Parity=eVeN\nFlowControl=software\n")
+            << QStringLiteral("/dev/pts/9|115200|4800|5|1.5|%1|%2")
+                   .arg(int(QSerialPort::EvenParity))
+                   .arg(int(FlowControl::Software));
+        QTest::newRow("values outside the lists")
+            << QByteArray("BaudRate=fast\nStopBits=3\nDataBits=9\nParity=maybe\nFlowControl=xyz\n")
+            << QStringLiteral("COM7|9600|4800|8|1|%1|%2")
+                   .arg(int(QSerialPort::NoParity))
+                   .arg(int(FlowControl::Hardware));
+        QTest::newRow("custom rate") << QByteArray("BaudRate=custom\nCustomBaudRate=31250\n")
+                                     << current.section('|', 0, 0) + "|Custom|31250|"
+                                            + current.section('|', 3);
+        QTest::newRow("custom without its rate")
+            << QByteArray("BaudRate=Custom\n")
+            << current.section('|', 0, 0) + "|Custom|9600|" + current.section('|', 3);
+        QTest::newRow("custom rate no number")
+            << QByteArray("BaudRate=Custom\nCustomBaudRate=quick\n")
+            << current.section('|', 0, 0) + "|Custom|9600|" + current.section('|', 3);
+        QTest::newRow("none parity, none flow")
+            << QByteArray("Parity=none\nFlowControl=NONE\n")
+            << QStringLiteral("COM7|19200|4800|7|2|%1|%2")
+                   .arg(int(QSerialPort::NoParity))
+                   .arg(int(FlowControl::None));
+        QTest::newRow("custom flow keeps it") << QByteArray("FlowControl=Custom\n") << current;
+    }
+
+    void iniValues()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, expected);
+        writeComIni(body);
+        ComPortSettings s;
+        s.port = QStringLiteral("COM7");
+        s.baudRate = 19200;
+        s.customBaudRate = 4800;
+        s.dataBits = QSerialPort::Data7;
+        s.stopBits = StopBits::Two;
+        s.parity = QSerialPort::OddParity;
+        s.flow = FlowControl::Hardware;
+        const core::IniFile ini(comIniPath());
+        loadComPortSettings(ini, s);
+        QCOMPARE(describe(s), expected);
+    }
+
+    void storeThenLoadGivesTheSame()
+    {
+        ComPortSettings custom;
+        custom.port = QStringLiteral("/dev/pts/4");
+        custom.baudRate = ComPortSettings::kCustomBaud;
+        custom.customBaudRate = 31250;
+        custom.stopBits = StopBits::OneAndHalf;
+        custom.parity = QSerialPort::SpaceParity;
+        custom.flow = FlowControl::Software;
+        {
+            core::IniFile ini(comIniPath());
+            storeComPortSettings(ini, custom);
+        }
+        ComPortSettings back;
+        loadComPortSettings(core::IniFile(comIniPath()), back);
+        QCOMPARE(describe(back), describe(custom));
+
+        QFile::remove(comIniPath());
+        ComPortSettings plain;
+        plain.baudRate = 9600;
+        core::IniFile ini(comIniPath());
+        storeComPortSettings(ini, plain);
+        QVERIFY(ini.flush());
+        QCOMPARE(ini.readString("ComPort", "BaudRate", {}), QStringLiteral("9600"));
+        QVERIFY(!ini.hasKey("ComPort", "CustomBaudRate"));
+    }
+
+    void devicePaths_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("device");
+        QTest::newRow("COM1") << "COM1" << "/dev/ttyS0";
+        QTest::newRow("com12") << "com12" << "/dev/ttyS11";
+        QTest::newRow("COM0 is no COM port") << "COM0" << "/dev/COM0";
+        QTest::newRow("path") << "/dev/pts/3" << "/dev/pts/3";
+        QTest::newRow("bare name") << "ttyUSB0" << "/dev/ttyUSB0";
+        QTest::newRow("blanks around") << " COM2 " << "/dev/ttyS1";
+    }
+
+    void devicePaths()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, device);
+        QCOMPARE(devicePath(name), device);
+    }
+
+    // "fast" and "none" come from a hand-edited CRCom.ini; the port must
+    // still open, at the stated fallback rate.
+    void opensWithFallbackValues()
+    {
+        Pty pty;
+        QVERIFY(pty.ok());
+        writeComIni(portLine(pty) + "BaudRate=fast\nParity=none\nStopBits=1.5\n");
+        testsupport::ServicesFixture services;
+        core::pv().Nastroyki.ScanerIspolzovanie = true;
+        ScannerController scanner;
+        scanner.ObnovitRabotuSoScanerom();
+        QCOMPARE(services.messages().texts(), QStringList());
+        QVERIFY(scanner.isOpen());
+        QCOMPARE(scanner.port().line().baudRate(), 9600);
+        QCOMPARE(scanner.port().line().parity(), QSerialPort::NoParity);
+        QCOMPARE(scanner.port().line().error(), QSerialPort::NoError);
+    }
+
+    void notificationText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text"); // null: no notification at all
+        QTest::newRow("code with CR LF") << QByteArray("4600000000012\r\n")
+                                         << QStringLiteral("4600000000012\r\n");
+        QTest::newRow("NUL bytes dropped") << QByteArray("12\0\0" "34\0", 7) << QStringLiteral("1234");
+        QTest::newRow("bytes as Latin-1") << QByteArray("\xC0\xFF")
+                                          << QString(QChar(0xC0)) + QChar(0xFF);
+        QTest::newRow("only NUL bytes") << QByteArray("\0\0", 2) << QString();
+    }
+
+    void notificationText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        Pty pty;
+        QVERIFY(pty.ok());
+        writeComIni(portLine(pty));
+        testsupport::ServicesFixture services;
+        core::pv().Nastroyki.ScanerIspolzovanie = true;
+        ScannerController scanner;
+        QSignalSpy spy(&scanner, &ScannerController::barcodeReceived);
+        scanner.ObnovitRabotuSoScanerom();
+        QVERIFY(scanner.isOpen());
+
+        pty.send(bytes);
+        if (text.isNull()) {
+            // Nothing may come of it: the next code is the first one seen.
+            pty.send("7");
+            QVERIFY(spy.wait(2000));
+            QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("7"));
+        } else {
+            QVERIFY(spy.wait(2000));
+            QCOMPARE(spy.at(0).at(0).toString(), text);
+        }
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void twoNotificationsAreTwoCodes()
+    {
+        Pty pty;
+        QVERIFY(pty.ok());
+        writeComIni(portLine(pty));
+        testsupport::ServicesFixture services;
+        core::pv().Nastroyki.ScanerIspolzovanie = true;
+        ScannerController scanner;
+        QSignalSpy spy(&scanner, &ScannerController::barcodeReceived);
+        scanner.ObnovitRabotuSoScanerom();
+
+        pty.send("460000");
+        QVERIFY(spy.wait(2000));
+        pty.send("0000012\r\n");
+        QVERIFY(spy.wait(2000));
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("460000"));
+        QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("0000012\r\n"));
+    }
+
+    void flagOffLeavesPortClosed()
+    {
+        Pty pty;
+        QVERIFY(pty.ok());
+        writeComIni(portLine(pty));
+        testsupport::ServicesFixture services;
+        ScannerController scanner;
+        QSignalSpy spy(&scanner, &ScannerController::barcodeReceived);
+        scanner.ObnovitRabotuSoScanerom();
+        QVERIFY(!scanner.isOpen());
+
+        core::pv().Nastroyki.ScanerIspolzovanie = true;
+        scanner.ObnovitRabotuSoScanerom();
+        QVERIFY(scanner.isOpen());
+        core::pv().Nastroyki.ScanerIspolzovanie = false;
+        scanner.ObnovitRabotuSoScanerom();
+        QVERIFY(!scanner.isOpen());
+
+        pty.send("4600000000012");
+        QTest::qWait(200);
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(services.messages().texts(), QStringList());
+    }
+
+    void missingPortGivesOneMessage()
+    {
+        writeComIni("Port=/dev/no-such-scanner\n");
+        testsupport::ServicesFixture services;
+        core::pv().Nastroyki.ScanerIspolzovanie = true;
+        ScannerController scanner;
+        scanner.ObnovitRabotuSoScanerom();
+        QVERIFY(!scanner.isOpen());
+        const QStringList texts = services.messages().texts();
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts[0].startsWith("EComPort Ошибка с сообщением: "), qPrintable(texts[0]));
+        QVERIFY2(texts[0].contains("/dev/no-such-scanner") && texts[0].contains("не найден"),
+                 qPrintable(texts[0]));
+
+        // Fixed settings take effect at the next call, without a restart.
+        Pty pty;
+        QVERIFY(pty.ok());
+        writeComIni(portLine(pty));
+        scanner.ObnovitRabotuSoScanerom();
+        QVERIFY(scanner.isOpen());
+        QCOMPARE(services.messages().texts().size(), 1);
+    }
+
+    void busyPortSaysSo()
+    {
+        Pty pty;
+        QVERIFY(pty.ok());
+        ComPort other; // another program holding the scanner
+        ComPortSettings s;
+        s.port = pty.slave();
+        other.setSettings(s);
+        other.open();
+        writeComIni(portLine(pty));
+        testsupport::ServicesFixture services;
+        core::pv().Nastroyki.ScanerIspolzovanie = true;
+        ScannerController scanner;
+        scanner.ObnovitRabotuSoScanerom();
+        QVERIFY(!scanner.isOpen());
+        const QStringList texts = services.messages().texts();
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts[0].startsWith("EComPort Ошибка с сообщением: ") && texts[0].contains("занят"),
+                 qPrintable(texts[0]));
+    }
+
+    void forbiddenPortNamesTheGroup()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root opens every device");
+        Pty pty;
+        QVERIFY(pty.ok());
+        QCOMPARE(::chmod(QFile::encodeName(pty.slave()).constData(), 0), 0);
+        writeComIni(portLine(pty));
+        testsupport::ServicesFixture services;
+        core::pv().Nastroyki.ScanerIspolzovanie = true;
+        ScannerController scanner;
+        scanner.ObnovitRabotuSoScanerom();
+        QVERIFY(!scanner.isOpen());
+        const QStringList texts = services.messages().texts();
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts[0].contains("Нет доступа") && texts[0].contains("usermod -aG"),
+                 qPrintable(texts[0]));
+    }
+
+    void vanishedPortIsReportedOnceAndReopened()
+    {
+        auto pty = std::make_unique<Pty>();
+        QVERIFY(pty->ok());
+        writeComIni(portLine(*pty));
+        testsupport::ServicesFixture services;
+        core::pv().Nastroyki.ScanerIspolzovanie = true;
+        ScannerController scanner;
+        QSignalSpy status(&scanner, &ScannerController::statusMessage);
+        scanner.ObnovitRabotuSoScanerom();
+        QVERIFY(scanner.isOpen());
+
+        pty->hangUp();
+        QVERIFY(status.wait(2000));
+        QTest::qWait(200);
+        QCOMPARE(status.count(), 1);
+        QVERIFY(status.at(0).at(0).toString().contains("отключился"));
+        QVERIFY(!scanner.isOpen());
+        QCOMPARE(services.messages().texts(), QStringList());
+
+        // Plugged in again (here: a new device path in the settings).
+        pty = std::make_unique<Pty>();
+        writeComIni(portLine(*pty));
+        scanner.ObnovitRabotuSoScanerom();
+        QVERIFY(scanner.isOpen());
+        QSignalSpy codes(&scanner, &ScannerController::barcodeReceived);
+        pty->send("42");
+        QVERIFY(codes.wait(2000));
+    }
+
+    // The main window's side of "Настройки" around the settings window.
+    void settingsWindowRoundTrip()
+    {
+        Pty pty;
+        QVERIFY(pty.ok());
+        writeComIni(portLine(pty));
+        testsupport::ServicesFixture services;
+        core::pv().Nastroyki.ScanerIspolzovanie = true;
+        ScannerController scanner;
+        scanner.ObnovitRabotuSoScanerom();
+        QVERIFY(scanner.isOpen());
+
+        scanner.beginSettingsWindow();
+        QVERIFY(!scanner.isOpen());
+        QVERIFY(ScanerIspolzovanieObmen());
+        {
+            TFormScanerTools form;
+            QVERIFY(form.findChild<QCheckBox *>("CheckBoxIspolzovatScaner")->isChecked());
+            auto *check = form.findChild<QPushButton *>("ButtonProveritScaner");
+            auto *edit = form.findChild<QLineEdit *>("EditProverkaCom");
+            QSignalSpy rx(&form.port(), &ComPort::received);
+            check->click();
+            check->click();
+            QCOMPARE(services.messages().texts(), QStringList());
+            QVERIFY(form.port().connected());
+            pty.send("4600000000012\r\n");
+            QVERIFY(rx.wait(2000));
+            QCOMPARE(edit->text(), QStringLiteral("4600000000012\r\n"));
+            QCOMPARE(rx.count(), 1);
+            form.findChild<QPushButton *>("ButtonEditProverkaComCl")->click();
+            QVERIFY(edit->text().isEmpty());
+
+            form.findChild<QCheckBox *>("CheckBoxIspolzovatScaner")->setChecked(false);
+            form.findChild<QPushButton *>("ButtonSaveScanTools")->click();
+            QCOMPARE(form.result(), int(QDialog::Accepted));
+            QVERIFY(!form.port().connected());
+        }
+        QVERIFY(!ScanerIspolzovanieObmen());
+
+        ScanerIspolzovanieObmen() = true; // as the window would leave it
+        scanner.endSettingsWindow();
+        QVERIFY(core::pv().Nastroyki.ScanerIspolzovanie);
+        QVERIFY(!ScanerIspolzovanieObmen());
+        QVERIFY(scanner.isOpen());
+    }
+
+    void settingsWindowWithoutFlagOrSave()
+    {
+        Pty pty;
+        QVERIFY(pty.ok());
+        writeComIni(portLine(pty) + "BaudRate=2400\n");
+        const QByteArray before = [] {
+            QFile f(comIniPath());
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        testsupport::ServicesFixture services;
+        TFormScanerTools form;
+        QCOMPARE(form.port().settings().baudRate, 2400);
+        form.findChild<QPushButton *>("ButtonProveritScaner")->click();
+        QCOMPARE(services.messages().texts(),
+                 QStringList{"Галочка \"Использовать сканер штрихкодов\" не установлена"});
+        QVERIFY(!form.port().connected());
+
+        form.findChild<QCheckBox *>("CheckBoxIspolzovatScaner")->setChecked(true);
+        form.findChild<QPushButton *>("ButtonProveritScaner")->click();
+        QVERIFY(form.port().connected());
+        form.reject();
+        QVERIFY(!form.port().connected());
+        QVERIFY(!ScanerIspolzovanieObmen());
+        QFile f(comIniPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
+
+    void portDialogAppliesToTheWindowPort()
+    {
+        Pty pty;
+        QVERIFY(pty.ok());
+        testsupport::ServicesFixture services;
+        TFormScanerTools form;
+        int shown = 0;
+        services.onModal = [&](QDialog &d) {
+            ++shown;
+            auto *port = d.findChild<QComboBox *>("ComboBoxPort");
+            port->setEditText(QString());
+            d.accept(); // refused: no port
+            if (d.result() == QDialog::Accepted)
+                return int(QDialog::Accepted);
+            port->setEditText(pty.slave());
+            auto *baud = d.findChild<QComboBox *>("ComboBoxBaudRate");
+            baud->setCurrentIndex(baud->findText("19200"));
+            auto *parity = d.findChild<QComboBox *>("ComboBoxParity");
+            parity->setCurrentIndex(parity->findData(int(QSerialPort::EvenParity)));
+            d.accept();
+            return d.result();
+        };
+        form.findChild<QPushButton *>("ButtonNastroitCom")->click();
+        QCOMPARE(shown, 1);
+        QCOMPARE(services.messages().texts().size(), 1); // the refused empty port
+        QCOMPARE(form.port().settings().port, pty.slave());
+        QCOMPARE(form.port().settings().baudRate, 19200);
+        QCOMPARE(form.port().settings().parity, QSerialPort::EvenParity);
+        QVERIFY(!QFile::exists(comIniPath())); // only "Сохранить и закрыть" stores
+
+        form.findChild<QPushButton *>("ButtonSaveScanTools")->click();
+        ComPortSettings stored;
+        loadComPortSettings(core::IniFile(comIniPath()), stored);
+        QCOMPARE(describe(stored), describe(form.port().settings()));
+    }
+};
+
+QTEST_MAIN(TestScanner)
+#include "test_scanner.moc"
