@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -390,6 +391,35 @@ private slots:
         QSignalSpy codes(&scanner, &ScannerController::barcodeReceived);
         pty->send("42");
         QVERIFY(codes.wait(2000));
+    }
+
+    void simulatorFeedsTheScanner()
+    {
+#ifndef SIM_SCANNER_PATH
+        QSKIP("the simulator is not built");
+#else
+        QProcess sim;
+        sim.start(QStringLiteral(SIM_SCANNER_PATH), {"--ending", "crlf", "--linger", "100"});
+        QVERIFY(sim.waitForStarted());
+        QVERIFY(sim.waitForReadyRead(3000));
+        const QByteArray device = sim.readLine().trimmed();
+        QVERIFY2(device.startsWith("/dev/"), device.constData());
+
+        writeComIni("Port=" + device + "\n");
+        testsupport::ServicesFixture services;
+        core::pv().Nastroyki.ScanerIspolzovanie = true;
+        ScannerController scanner;
+        QSignalSpy spy(&scanner, &ScannerController::barcodeReceived);
+        scanner.ObnovitRabotuSoScanerom();
+        QVERIFY(scanner.isOpen());
+
+        sim.write("4600000000012\n");
+        QVERIFY(spy.wait(3000));
+        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("4600000000012\r\n"));
+        sim.closeWriteChannel();
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 0);
+#endif
     }
 
     // The main window's side of "Настройки" around the settings window.
