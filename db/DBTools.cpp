@@ -322,7 +322,7 @@ QString ZaprosSpisokDoc(const QString &table, const QString &dateFrom, const QSt
         {"NMStoimost", &f.NMStoimost}, {"NMDateTimeTeh_Obrat", &f.NMDateTimeTeh_Obrat},
     };
     for (const auto &[column, value] : filters) {
-        if (value->isEmpty() || *value == QLatin1String("Все"))
+        if (value->isEmpty() || *value == QStringLiteral("Все"))
             continue;
         const QString name = QString::fromLatin1(column);
         if (name == QLatin1String("NMStoimost"))
