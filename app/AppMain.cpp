@@ -1,15 +1,92 @@
 #include "AppMain.h"
 
+#include "AppStyle.h"
+#include "GL.h"
+#include "GLSettings.h"
+#include "PendingWindows.h"
+#include "SingleInstance.h"
+
+#include "core/IniSettings.h"
+#include "core/MessageService.h"
+#include "db/CheckDbCommand.h"
+
 #include <QApplication>
+#include <QCoreApplication>
+#include <QStringList>
+#include <memory>
 
 namespace app {
 
+namespace {
+
+void setNames()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("trapezon"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.1.0"));
+}
+
+// `--check-db [PATH]`: the index of the option, or -1.
+int checkDbOption(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (QString::fromLocal8Bit(argv[i]) == QLatin1String("--check-db"))
+            return i;
+    return -1;
+}
+
+int runCheckDb(int argc, char **argv, int option)
+{
+    // No window and no display: administrators run it from a console or a script.
+    QCoreApplication a(argc, argv);
+    setNames();
+    QString path;
+    if (option + 1 < argc)
+        path = QString::fromLocal8Bit(argv[option + 1]);
+    if (path.isEmpty())
+        path = configuredDbPath(*core::openMainIni());
+    return db::runCheckDbCommand(path);
+}
+
+} // namespace
+
 int runProgram(int argc, char **argv)
 {
+    if (const int option = checkDbOption(argc, argv); option > 0)
+        return runCheckDb(argc, argv, option);
+
     QApplication a(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("trapezon"));
+    setNames();
     QApplication::setApplicationDisplayName(QStringLiteral("Трапезон"));
-    return 0;
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    SingleInstance instance;
+    if (!instance.acquire()) {
+        core::showMessage(QStringLiteral("Приложение уже работает!"), core::Icon::Warning);
+        return 1;
+    }
+
+    a.setStyleSheet(appStyleSheet());
+
+    // The windows in their order; the ones that live for the whole run are
+    // handed to the main window, which calls on them.
+    auto gl = std::make_unique<TGLForm>();
+    auto reader = std::make_unique<TMainCRForm>();
+    auto report = std::make_unique<TOtchetForm>();
+    auto photo = std::make_unique<TPhotoForm>();
+    gl->setReaderWindow(reader.get());
+    gl->setReportWindow(report.get());
+    gl->setPhotoWindow(photo.get());
+    QObject::connect(gl.get(), &TGLForm::finished, &a, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+
+    gl->show();
+    const int rc = QApplication::exec();
+    // Destroyed in the reverse order of creation, the main window last.
+    photo.reset();
+    report.reset();
+    reader.reset();
+    gl.reset();
+    return rc;
 }
 
 } // namespace app

@@ -1,0 +1,782 @@
+#include "GL.h"
+
+#include "InfoForm.h"
+#include "JournalView.h"
+#include "MealRegistration.h"
+#include "PendingWindows.h"
+#include "RadioGroup.h"
+#include "WindowGeometry.h"
+#include "Zastavka.h"
+
+#include "core/AppEvents.h"
+#include "core/AppPaths.h"
+#include "core/Error.h"
+#include "core/IniSettings.h"
+#include "core/MessageService.h"
+#include "core/ProcessValues.h"
+#include "core/RegistryLogin.h"
+#include "core/TextUtil.h"
+#include "db/Connection.h"
+#include "db/DBTools.h"
+#include "db/RecordSet.h"
+#include "db/StructureCheck.h"
+#include "scanner/ScannerController.h"
+#include "staff/ListDop.h"
+
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+namespace {
+
+const QString kSortField = QStringLiteral("NMDateTimeTeh_Obrat");
+
+QPushButton *makeButton(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+// Runs a step whose errors must never stop the caller (shutdown, optional steps).
+template <typename F> void ignoringErrors(F &&step)
+{
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+QString exceptionClass(const std::exception &) { return QStringLiteral("Exception"); }
+
+} // namespace
+
+TGLForm::TGLForm(QWidget *parent)
+    : QMainWindow(parent),
+      FDConnection1(std::make_unique<db::Connection>()),
+      FDConnectionUsers(std::make_unique<db::Connection>())
+{
+    setObjectName(QStringLiteral("GLForm"));
+    setWindowTitle(QStringLiteral("Трапезон 2.1.0   "));
+    setMinimumSize(726, 629);
+    resize(726, 630);
+
+    // The splash comes first, so that it paints while the rest is built.
+    m_splash = new TZastavkaForm(this);
+    m_splash->showNow();
+
+    FDQuery1 = new db::RecordSet(this);
+    FDQuery1->setObjectName(QStringLiteral("FDQuery1"));
+    FDQuery1->setConnection(FDConnection1.get());
+    FDQueryUsers = new db::RecordSet(this);
+    FDQueryUsers->setObjectName(QStringLiteral("FDQueryUsers"));
+    FDQueryUsers->setConnection(FDConnectionUsers.get());
+    FDQueryUsers->setTable(QStringLiteral("Users"));
+
+    m_journalView = new app::JournalView(this);
+    m_journalView->setRecordSet(FDQuery1);
+    m_registration = new app::MealRegistration(*m_journalView, this);
+    m_registration->setEmployees(FDQueryUsers);
+    m_scanner = new scanner::ScannerController(this);
+
+    buildControls();
+    buildMenu();
+    wireLogic();
+
+    MonthCalendar1->setSelectedDate(QDate::currentDate());
+    m_journalView->setDate(MonthCalendar1->selectedDate());
+    VidPitaniya->setItemIndex(0);
+    core::pv().VsePitaniya = QStringLiteral("Да");
+    Dobavlenie->setEnabled(false);
+    EditOtbor->setEnabled(false);
+    PoiskPoFIOButton->setEnabled(false);
+}
+
+TGLForm::~TGLForm()
+{
+    // The record sets go before the connections they read from.
+    delete FDQuery1;
+    delete FDQueryUsers;
+}
+
+void TGLForm::buildControls()
+{
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("GLCentral"));
+    setCentralWidget(central);
+    auto *main = new QHBoxLayout(central);
+    main->setContentsMargins(6, 6, 6, 6);
+    main->setSpacing(6);
+
+    // Left: calendar, meal type, name search, counter, sounds.
+    auto *left = new QVBoxLayout;
+    left->setSpacing(4);
+    MonthCalendar1 = new QCalendarWidget(central);
+    MonthCalendar1->setObjectName(QStringLiteral("MonthCalendar1"));
+    MonthCalendar1->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    MonthCalendar1->setFirstDayOfWeek(Qt::Monday);
+    MonthCalendar1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+    MonthCalendar1->setFixedSize(236, 168);
+    left->addWidget(MonthCalendar1);
+
+    QStringList items;
+    for (int i = 0; i <= 4; ++i)
+        items << core::NazvanieVidaPitaniya(i);
+    VidPitaniya = new TRadioGroup(QStringLiteral("Вид питания:"), items, central);
+    VidPitaniya->setObjectName(QStringLiteral("VidPitaniya"));
+    left->addWidget(VidPitaniya);
+
+    auto *poisk = new QGroupBox(QStringLiteral("Поиск по Ф.И.О. :"), central);
+    poisk->setObjectName(QStringLiteral("GroupBoxPoisk"));
+    auto *poiskLayout = new QGridLayout(poisk);
+    poiskLayout->setContentsMargins(6, 4, 6, 4);
+    EditOtbor = new QLineEdit(poisk);
+    EditOtbor->setObjectName(QStringLiteral("EditOtbor"));
+    PoiskPoFIOButton = makeButton(QStringLiteral("PoiskPoFIOButton"), QStringLiteral("Найти"), poisk);
+    CLFIOButton = makeButton(QStringLiteral("CLFIOButton"), QStringLiteral("Очистить"), poisk);
+    poiskLayout->addWidget(EditOtbor, 0, 0, 1, 2);
+    poiskLayout->addWidget(PoiskPoFIOButton, 1, 0);
+    poiskLayout->addWidget(CLFIOButton, 1, 1);
+    left->addWidget(poisk);
+
+    LabelKolVo = new QLabel(QStringLiteral("0"), central);
+    LabelKolVo->setObjectName(QStringLiteral("LabelKolVo"));
+    QFont big = LabelKolVo->font();
+    big.setPointSize(40);
+    big.setBold(true);
+    LabelKolVo->setFont(big);
+    LabelKolVo->setAlignment(Qt::AlignCenter);
+    left->addWidget(LabelKolVo);
+
+    auto *sounds = new QGroupBox(QStringLiteral("Воспроизведение звуков:"), central);
+    sounds->setObjectName(QStringLiteral("GroupBoxZvuki"));
+    auto *soundsLayout = new QGridLayout(sounds);
+    soundsLayout->setContentsMargins(6, 4, 6, 4);
+    soundsLayout->setVerticalSpacing(2);
+    CheckBoxUspeh = new QCheckBox(QStringLiteral("Успех"), sounds);
+    CheckBoxUspeh->setObjectName(QStringLiteral("CheckBoxUspeh"));
+    CheckBoxUzseEL = new QCheckBox(QStringLiteral("Уже был отмечен"), sounds);
+    CheckBoxUzseEL->setObjectName(QStringLiteral("CheckBoxUzseEL"));
+    CheckBoxNeProshla = new QCheckBox(QStringLiteral("Карта не найдена"), sounds);
+    CheckBoxNeProshla->setObjectName(QStringLiteral("CheckBoxNeProshla"));
+    ButtonUspeh = makeButton(QStringLiteral("ButtonUspeh"), QStringLiteral("->"), sounds);
+    ButtonUzseEL = makeButton(QStringLiteral("ButtonUzseEL"), QStringLiteral("->"), sounds);
+    ButtonNeProshla = makeButton(QStringLiteral("ButtonNeProshla"), QStringLiteral("->"), sounds);
+    const QList<QPair<QCheckBox *, QPushButton *>> rows = {
+        {CheckBoxUspeh, ButtonUspeh}, {CheckBoxUzseEL, ButtonUzseEL}, {CheckBoxNeProshla, ButtonNeProshla}};
+    for (int i = 0; i < rows.size(); ++i) {
+        soundsLayout->addWidget(rows[i].first, i, 0);
+        rows[i].second->setFixedWidth(40);
+        soundsLayout->addWidget(rows[i].second, i, 1);
+    }
+    left->addWidget(sounds);
+    left->addStretch(1);
+    main->addLayout(left);
+
+    // Right: the journal grid, the barcode entry and the registration buttons.
+    auto *right = new QVBoxLayout;
+    right->setSpacing(4);
+    DBGrid1 = new QTableView(central);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    DBGrid1->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    DBGrid1->verticalHeader()->setVisible(false);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(20);
+    DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    DBGrid1->horizontalHeader()->setHighlightSections(false);
+    DBGrid1->horizontalHeader()->setStretchLastSection(false);
+    QFont gridFont = DBGrid1->font();
+    gridFont.setPointSize(8);
+    DBGrid1->setFont(gridFont);
+    DBGrid1->horizontalHeader()->setFont(gridFont);
+    DBGrid1->setModel(FDQuery1);
+    DBGrid1->viewport()->installEventFilter(this);
+    right->addWidget(DBGrid1, 1);
+
+    auto *shtrKod = new QHBoxLayout;
+    auto *labelShtrKod = new QLabel(QStringLiteral("Штрихкод:"), central);
+    labelShtrKod->setObjectName(QStringLiteral("LabelShtrKod"));
+    GLEditShtrKod = new QLineEdit(central);
+    GLEditShtrKod->setObjectName(QStringLiteral("GLEditShtrKod"));
+    labelShtrKod->setBuddy(GLEditShtrKod);
+    ButtonVvodShtrKoda =
+        makeButton(QStringLiteral("ButtonVvodShtrKoda"), QStringLiteral("Ввод штрихкода"), central);
+    shtrKod->addWidget(labelShtrKod);
+    shtrKod->addWidget(GLEditShtrKod, 1);
+    shtrKod->addWidget(ButtonVvodShtrKoda);
+    right->addLayout(shtrKod);
+
+    auto *buttons = new QHBoxLayout;
+    Dobavlenie = makeButton(QStringLiteral("Dobavlenie"), QStringLiteral("Добавить"), central);
+    Dobavlenie->setDefault(true);
+    Dobavlenie->setMinimumHeight(36);
+    Udalenie = makeButton(QStringLiteral("Udalenie"), QStringLiteral("Удалить"), central);
+    Udalenie->setToolTip(QStringLiteral("Del"));
+    Udalenie->setMinimumHeight(36);
+    LabelDoubleVP = new QLabel(QStringLiteral("Все"), central);
+    LabelDoubleVP->setObjectName(QStringLiteral("LabelDoubleVP"));
+    QFont vp = LabelDoubleVP->font();
+    vp.setPointSize(24);
+    vp.setBold(true);
+    LabelDoubleVP->setFont(vp);
+    LabelDoubleVP->setAlignment(Qt::AlignCenter);
+    ButtonOtmenitNeZaprParolVTekSess = makeButton(
+        QStringLiteral("ButtonOtmenitNeZaprParolVTekSess"), QStringLiteral("Pass Free"), central);
+    ButtonOtmenitNeZaprParolVTekSess->setToolTip(
+        QStringLiteral("Отменить \"Запомнить пароль на эту сессию\""));
+    buttons->addWidget(Dobavlenie);
+    buttons->addWidget(Udalenie);
+    buttons->addWidget(LabelDoubleVP, 1);
+    buttons->addWidget(ButtonOtmenitNeZaprParolVTekSess);
+    right->addLayout(buttons);
+    main->addLayout(right, 1);
+
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(true);
+}
+
+void TGLForm::buildMenu()
+{
+    struct Item
+    {
+        const char *name;
+        QString text;
+        void (TGLForm::*handler)();
+    };
+    struct Menu
+    {
+        const char *name;
+        QString text;
+        QList<Item> items;
+    };
+    const QList<Menu> menus = {
+        {"N2", QStringLiteral("Справочники"),
+         {{"N3", QStringLiteral("Сотрудники"), &TGLForm::N3Click},
+          {"N4", QStringLiteral("Должности"), &TGLForm::N4Click},
+          {"N5", QStringLiteral("Подразделения"), &TGLForm::N5Click},
+          {"N6", QStringLiteral("Организации"), &TGLForm::N6Click}}},
+        {"N7", QStringLiteral("Сервис"),
+         {{"N8", QStringLiteral("Настройки"), &TGLForm::N8Click},
+          {"N9", QStringLiteral("Безопасность"), &TGLForm::N9Click},
+          {"N10", QStringLiteral("Загрузка питающихся из Excel"), &TGLForm::N10Click}}},
+        {"N11", QStringLiteral("Отчёты"),
+         {{"N12", QStringLiteral("Основной отчёт"), &TGLForm::N12Click}}},
+        {"N13", QStringLiteral("Справка"),
+         {{"N14", QStringLiteral("Информация"), &TGLForm::N14Click}}},
+    };
+    menuBar()->setObjectName(QStringLiteral("MainMenu1"));
+    for (const Menu &m : menus) {
+        QMenu *menu = menuBar()->addMenu(m.text);
+        menu->setObjectName(QString::fromLatin1(m.name));
+        for (const Item &it : m.items) {
+            QAction *a = menu->addAction(it.text);
+            a->setObjectName(QString::fromLatin1(it.name));
+            connect(a, &QAction::triggered, this, it.handler);
+        }
+    }
+}
+
+void TGLForm::wireLogic()
+{
+    using app::JournalView;
+    using app::MealRegistration;
+
+    // Journal view.
+    connect(VidPitaniya, &TRadioGroup::itemClicked, this, [this] { ObrabotkaIzmeneniyaVidaPitaniya(); });
+    connect(MonthCalendar1, &QCalendarWidget::clicked, m_journalView,
+            [this](QDate d) { m_journalView->MonthCalendar1Click(d); });
+    // Keyboard moves on the calendar change the day as well.
+    connect(MonthCalendar1, &QCalendarWidget::selectionChanged, this, [this] {
+        if (MonthCalendar1->selectedDate() != m_journalView->date())
+            m_journalView->MonthCalendar1Click(MonthCalendar1->selectedDate());
+    });
+    connect(EditOtbor, &QLineEdit::textChanged, m_journalView,
+            [this](const QString &t) { m_journalView->EditOtborChange(t); });
+    connect(PoiskPoFIOButton, &QPushButton::clicked, m_journalView,
+            [this] { m_journalView->PoiskPoFIOButtonClick(); });
+    connect(CLFIOButton, &QPushButton::clicked, m_journalView,
+            [this] { m_journalView->CLFIOButtonClick(); });
+    connect(Udalenie, &QPushButton::clicked, this, &TGLForm::UdalenieClick);
+    connect(ButtonOtmenitNeZaprParolVTekSess, &QPushButton::clicked, m_journalView,
+            [this] { m_journalView->ButtonOtmenitNeZaprParolVTekSessClick(); });
+
+    connect(m_journalView, &JournalView::kolVoChanged, LabelKolVo, &QLabel::setText);
+    connect(m_journalView, &JournalView::vidLabelChanged, LabelDoubleVP, &QLabel::setText);
+    connect(m_journalView, &JournalView::registrationEnabled, this, [this](bool on) {
+        Dobavlenie->setEnabled(on);
+        EditOtbor->setEnabled(on);
+        PoiskPoFIOButton->setEnabled(on);
+    });
+    connect(m_journalView, &JournalView::focusDobavlenie, this, &TGLForm::FokusirovatKnopkuDobavlenie);
+    connect(m_journalView, &JournalView::otborCleared, EditOtbor, &QLineEdit::clear);
+    connect(m_journalView, &JournalView::repaintGrid, DBGrid1->viewport(),
+            qOverload<>(&QWidget::update));
+
+    // The grid keeps the widths the operator gave its columns through every
+    // re-read of the journal.
+    connect(FDQuery1, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        const QHeaderView *h = DBGrid1->horizontalHeader();
+        if (h->count() == app::kJournalColumnCount)
+            for (int i = 0; i < h->count(); ++i)
+                m_columnWidths[i] = h->sectionSize(i);
+    });
+    connect(FDQuery1, &QAbstractItemModel::modelReset, this, &TGLForm::applyColumnWidths);
+
+    // Registration.
+    MealRegistration::Hooks hooks;
+    hooks.vibratSotrudnika = [this] { return vibratSotrudnika(); };
+    hooks.pokazatPhoto = [this](const QString &fio) {
+        OtrisovkaFormiPhoto();
+        if (m_photo)
+            m_photo->OtobrazheniyePhoto(fio);
+    };
+    hooks.skritPhoto = [this] { ZakritiyeFormiPhoto(); };
+    m_registration->setHooks(std::move(hooks));
+    connect(m_registration, &MealRegistration::statusText, this,
+            [this](const QString &t) { statusBar()->showMessage(t); });
+    connect(m_registration, &MealRegistration::dobavlenieEnabled, Dobavlenie, &QWidget::setEnabled);
+    connect(m_registration, &MealRegistration::focusDobavlenie, this,
+            &TGLForm::FokusirovatKnopkuDobavlenie);
+    connect(Dobavlenie, &QPushButton::clicked, this, &TGLForm::DobavlenieClick);
+    connect(ButtonVvodShtrKoda, &QPushButton::clicked, this, &TGLForm::ObrabotkaShtrichKoda);
+    const auto soundChecks = [this] {
+        m_registration->setSoundChecks({CheckBoxUspeh->isChecked(), CheckBoxUzseEL->isChecked(),
+                                        CheckBoxNeProshla->isChecked()});
+    };
+    for (QCheckBox *c : {CheckBoxUspeh, CheckBoxUzseEL, CheckBoxNeProshla})
+        connect(c, &QCheckBox::toggled, this, soundChecks);
+    connect(ButtonUspeh, &QPushButton::clicked, this, [] { MealRegistration::ButtonUspehClick(); });
+    connect(ButtonUzseEL, &QPushButton::clicked, this, [] { MealRegistration::ButtonUzseELClick(); });
+    connect(ButtonNeProshla, &QPushButton::clicked, this,
+            [] { MealRegistration::ButtonNeProshlaClick(); });
+
+    // Scanner.
+    connect(m_scanner, &scanner::ScannerController::barcodeReceived, this, &TGLForm::ComPortRxChar);
+    connect(m_scanner, &scanner::ScannerController::statusMessage, this,
+            [this](const QString &t) { statusBar()->showMessage(t); });
+
+    // The employee list changed the employees: look-ups must see it at once.
+    connect(&core::AppEvents::instance(), &core::AppEvents::employeeListClosed, this,
+            &TGLForm::reloadEmployees);
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TGLForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown)
+        FormShow();
+}
+
+void TGLForm::FormShow()
+{
+    if (m_shown)
+        return;
+    m_shown = true;
+    auto &n = core::pv().Nastroyki;
+
+    // The session password is forgotten with the protection settings, which
+    // are loaded below and kept by the administration part.
+    const core::DbLogin login = core::readDbLogin();
+    n.BDLogin = login.user;
+    n.BDPass = login.password;
+    applyMealTypeToControls(VidPitaniya->itemIndex());
+
+    try {
+        const auto ini = core::openMainIni();
+        const app::GLFormSettings s = app::readMainSettings(*ini, n);
+        setWindowTitle(QStringLiteral("Трапезон 2.1.0   ") + s.NameOP);
+
+        // A new installation starts at once on an empty database beside the
+        // program; a path the administrator chose is never created silently.
+        if (QDir::cleanPath(n.PutKFayluBD) == QDir::cleanPath(core::defaultDbPath())
+            && !QFileInfo::exists(n.PutKFayluBD)) {
+            QFile f(n.PutKFayluBD);
+            if (f.open(QIODevice::WriteOnly))
+                f.close();
+        }
+
+        m_columnWidths = s.columnWidths;
+        QList<db::RecordSet::Column> columns = app::JournalView::kolonki();
+        for (int i = 0; i < columns.size() && i < m_columnWidths.size(); ++i)
+            columns[i].width = m_columnWidths[i];
+        FDQuery1->setColumns(columns);
+        applyColumnWidths();
+        if (n.RefreshGrid)
+            DBGrid1->viewport()->update();
+
+        applyWindowSize(s);
+
+        CheckBoxUspeh->setChecked(s.soundOK);
+        CheckBoxUzseEL->setChecked(s.soundNO);
+        CheckBoxNeProshla->setChecked(s.soundERR);
+
+        if (n.OtobrazhatPhoto)
+            OtrisovkaFormiPhoto();
+        else
+            ZakritiyeFormiPhoto();
+
+        VidPitaniya->setItemIndex(app::startMealType(s.NastrPriStarte, s.Vid, s.NastrIsklNP));
+
+        if (!PodklucheniyeKBD()) {
+            closeSplash();
+            return;
+        }
+        m_connected = true;
+        ObrabotkaIzmeneniyaVidaPitaniya();
+        m_scanner->ObnovitRabotuSoScanerom();
+    } catch (const core::Error &e) {
+        core::showMessage(core::errorText(e.className(), e.message(), true), core::Icon::Error);
+    } catch (const std::exception &e) {
+        core::showMessage(core::errorText(exceptionClass(e), QString::fromUtf8(e.what()), true),
+                          core::Icon::Error);
+    }
+
+    ignoringErrors([this] {
+        if (FDQuery1->isOpen())
+            FDQuery1->sortBy(kSortField);
+    });
+    if (n.RefreshGrid)
+        DBGrid1->viewport()->update();
+    if (m_connected)
+        m_journalView->refreshByMode();
+    statusBar()->clearMessage();
+
+    if (m_reader) {
+        try {
+            m_reader->DoRefresh();
+            m_reader->DoOpen();
+        } catch (const core::Error &e) {
+            core::showMessage(e.message(), core::Icon::Error);
+        } catch (const std::exception &e) {
+            core::showMessage(QString::fromUtf8(e.what()), core::Icon::Error);
+        }
+    }
+    // The protection settings are loaded here once the administration part
+    // provides them; their errors are ignored like every optional step.
+    closeSplash();
+}
+
+bool TGLForm::PodklucheniyeKBD()
+{
+    const auto &n = core::pv().Nastroyki;
+    if (!QFileInfo(n.PutKFayluBD).isFile()) {
+        core::showMessage(QStringLiteral("Файл базы данных по указанному пути ") + n.PutKFayluBD
+                              + QStringLiteral(" не существует"),
+                          core::Icon::Error);
+        return false;
+    }
+    try {
+        db::ProverkaStrukturiBD(n.PutKFayluBD, n.BDLogin, n.BDPass);
+        FDConnection1->open(n.PutKFayluBD, n.BDLogin, n.BDPass);
+        FDConnectionUsers->open(n.PutKFayluBD, n.BDLogin, n.BDPass);
+        FDConnection1->exec(QStringLiteral("SELECT * from CRLogString"));
+        FDConnection1->exec(QStringLiteral("DELETE * from CRLogString"));
+        // In query mode the journal view loads its rows at each refresh.
+        if (!m_journalView->queryMode()) {
+            FDQuery1->setSql(QStringLiteral("SELECT * from SpisokDoc"));
+            FDQuery1->open();
+        }
+        FDQueryUsers->setSql(QStringLiteral("SELECT * from Users"));
+        FDQueryUsers->open();
+        return true;
+    } catch (const core::Error &e) {
+        core::showMessage(core::errorText(e.className(), e.message(), true), core::Icon::Error);
+    } catch (const std::exception &e) {
+        core::showMessage(core::errorText(exceptionClass(e), QString::fromUtf8(e.what()), true),
+                          core::Icon::Error);
+    }
+    return false;
+}
+
+void TGLForm::applyMealTypeToControls(int index)
+{
+    const bool registering = index > 0;
+    core::pv().VsePitaniya = registering ? QStringLiteral("Нет") : QStringLiteral("Да");
+    Dobavlenie->setEnabled(registering);
+    EditOtbor->setEnabled(registering);
+    PoiskPoFIOButton->setEnabled(registering);
+    LabelDoubleVP->setText(core::NazvanieVidaPitaniya(registering ? index : 0));
+}
+
+void TGLForm::applyWindowSize(const app::GLFormSettings &s)
+{
+    const QScreen *scr = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect available = scr ? scr->availableGeometry() : QRect(0, 0, s.Shirina, s.Visota);
+    const QRect r = app::placeOnScreen(QSize(s.Shirina, s.Visota), minimumSize(), available);
+    setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
+    resize(r.size());
+    move(r.topLeft());
+    if (s.WState)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TGLForm::applyColumnWidths()
+{
+    QHeaderView *h = DBGrid1->horizontalHeader();
+    for (int i = 0; i < h->count() && i < m_columnWidths.size(); ++i)
+        h->resizeSection(i, m_columnWidths[i]);
+}
+
+void TGLForm::closeSplash()
+{
+    if (m_splash)
+        m_splash->close();
+}
+
+// ---------------------------------------------------------------- running
+
+bool TGLForm::event(QEvent *event)
+{
+    const bool result = QMainWindow::event(event);
+    if (event->type() == QEvent::WindowActivate && m_shown && !m_closing)
+        FormActivate();
+    return result;
+}
+
+void TGLForm::FormActivate()
+{
+    FokusirovatKnopkuDobavlenie();
+    m_journalView->FormActivate();
+}
+
+void TGLForm::ObrabotkaIzmeneniyaVidaPitaniya()
+{
+    m_journalView->ObrabotkaIzmeneniyaVidaPitaniya(VidPitaniya->itemIndex());
+}
+
+void TGLForm::FokusirovatKnopkuDobavlenie()
+{
+    if (Dobavlenie->isEnabled() && Dobavlenie->isVisible())
+        Dobavlenie->setFocus(Qt::OtherFocusReason);
+}
+
+void TGLForm::PokazVStatusBare(const QString &message)
+{
+    statusBar()->showMessage(m_registration->statusLine(message));
+}
+
+void TGLForm::DobavlenieClick() { m_registration->DobavlenieClick(); }
+
+void TGLForm::ObrabotkaShtrichKoda()
+{
+    if (m_registration->ObrabotkaShtrichKoda(GLEditShtrKod->text()))
+        GLEditShtrKod->clear();
+}
+
+void TGLForm::SrabotkaSchitivatelyaGL(const QString &kartaScht)
+{
+    m_registration->SrabotkaSchitivatelyaGL(kartaScht);
+}
+
+void TGLForm::ComPortRxChar(const QString &text)
+{
+    GLEditShtrKod->setText(text);
+    ObrabotkaShtrichKoda();
+}
+
+void TGLForm::UdalenieClick()
+{
+    const QItemSelectionModel *sel = DBGrid1->selectionModel();
+    const int current = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().row() : -1;
+    QList<int> selected;
+    if (sel)
+        for (const QModelIndex &i : sel->selectedRows())
+            selected << i.row();
+    m_journalView->UdalenieClick(current, selected);
+}
+
+bool TGLForm::vibratSotrudnika()
+{
+    // The employee list arrives with the staff part.
+    return false;
+}
+
+void TGLForm::reloadEmployees()
+{
+    try {
+        if (FDQueryUsers->isOpen())
+            FDQueryUsers->refresh();
+    } catch (const core::Error &e) {
+        core::showMessage(e.message(), core::Icon::Error);
+    }
+}
+
+void TGLForm::OtrisovkaFormiPhoto()
+{
+    if (m_photo)
+        m_photo->show();
+}
+
+void TGLForm::ZakritiyeFormiPhoto()
+{
+    if (m_photo)
+        m_photo->hide();
+}
+
+bool TGLForm::FormaPhotoOtkrita() const { return m_photo && m_photo->isVisible(); }
+
+void TGLForm::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    // Enter presses "Добавить", the window's default button, except where
+    // it plainly confirms what was typed: the barcode and the name search.
+    QWidget *focus = focusWidget();
+    if (focus == GLEditShtrKod)
+        ButtonVvodShtrKoda->click();
+    else if (focus == EditOtbor && PoiskPoFIOButton->isEnabled())
+        PoiskPoFIOButton->click();
+    else if (auto *b = qobject_cast<QPushButton *>(focus); b && b->isEnabled())
+        b->click();
+    else if (Dobavlenie->isEnabled())
+        Dobavlenie->click();
+    event->accept();
+}
+
+bool TGLForm::eventFilter(QObject *watched, QEvent *event)
+{
+    // One wheel step moves the grid's view by one line; the current row stays.
+    if (watched == DBGrid1->viewport() && event->type() == QEvent::Wheel) {
+        const auto *wheel = static_cast<QWheelEvent *>(event);
+        const int dy = wheel->angleDelta().y();
+        if (dy < 0)
+            DBGrid1->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        else if (dy > 0)
+            DBGrid1->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- menu
+
+void TGLForm::N3Click() {}
+void TGLForm::N4Click()
+{
+    staff::openDirectory(this, QStringLiteral("Dolj"), QStringLiteral("Должности"));
+}
+
+void TGLForm::N5Click()
+{
+    staff::openDirectory(this, QStringLiteral("Podr"), QStringLiteral("Подразделения"));
+}
+
+void TGLForm::N6Click()
+{
+    staff::openDirectory(this, QStringLiteral("Org"), QStringLiteral("Организации"));
+}
+void TGLForm::N8Click() {}
+void TGLForm::N9Click() {}
+void TGLForm::N10Click() {}
+void TGLForm::N12Click() {}
+
+void TGLForm::N14Click()
+{
+    TInfoForm info(this);
+    core::execModal(info);
+}
+
+// ---------------------------------------------------------------- closing
+
+void TGLForm::closeEvent(QCloseEvent *event)
+{
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    m_closing = true;
+    event->accept();
+    emit finished();
+}
+
+bool TGLForm::FormCloseQuery()
+{
+    if (core::ask(QStringLiteral("Остановить работу?"), core::Buttons::OkCancel) != core::Answer::Ok)
+        return false;
+    GL_ZavershenieRaboti();
+    return true;
+}
+
+void TGLForm::GL_ZavershenieRaboti()
+{
+    ignoringErrors([this] { m_scanner->close(); });
+    ignoringErrors([this] {
+        if (m_photo)
+            m_photo->ZapisIni();
+    });
+    ignoringErrors([this] {
+        const QHeaderView *h = DBGrid1->horizontalHeader();
+        if (h->count() == app::kJournalColumnCount)
+            for (int i = 0; i < h->count(); ++i)
+                m_columnWidths[i] = h->sectionSize(i);
+    });
+    ignoringErrors([this] {
+        FDQueryUsers->close();
+        FDQuery1->close();
+        FDConnection1->close();
+        FDConnectionUsers->close();
+        DBTools::ZakritBD();
+    });
+    m_connected = false;
+    ignoringErrors([this] {
+        m_scanner->saveSettings();
+        writeMainSettings();
+    });
+    ignoringErrors([] {
+        const auto &n = core::pv().Nastroyki;
+        core::writeDbLogin({n.BDLogin, n.BDPass});
+    });
+    // The protection settings are saved here once the administration part
+    // provides them.
+}
+
+void TGLForm::writeMainSettings()
+{
+    const auto ini = core::openMainIni();
+    for (int i = 0; i < m_columnWidths.size(); ++i)
+        ini->writeInt(QStringLiteral("DBGridColumnsDlyaDoc"), QStringLiteral("WidthCount%1").arg(i + 1),
+                      m_columnWidths[i]);
+    ini->writeInt(QStringLiteral("GLForm"), QStringLiteral("Visota"), height());
+    ini->writeInt(QStringLiteral("GLForm"), QStringLiteral("Shirina"), width());
+    ini->writeBool(QStringLiteral("GLForm"), QStringLiteral("WState"), isMaximized());
+    ini->writeBool(QStringLiteral("Sound"), QStringLiteral("OK"), CheckBoxUspeh->isChecked());
+    ini->writeBool(QStringLiteral("Sound"), QStringLiteral("NO"), CheckBoxUzseEL->isChecked());
+    ini->writeBool(QStringLiteral("Sound"), QStringLiteral("ERR"), CheckBoxNeProshla->isChecked());
+    ini->writeInt(QStringLiteral("VidPitaniya"), QStringLiteral("Vid"),
+                  std::max(0, VidPitaniya->itemIndex()));
+    ini->writeString(QStringLiteral("Options"), QStringLiteral("PutKMaketuKartSotr"),
+                     core::pv().Nastroyki.PutKMaketuKartSotr);
+    ini->writeBool(QStringLiteral("ScanerOptions"), QStringLiteral("Scaner_Ispolzovanie"),
+                   core::pv().Nastroyki.ScanerIspolzovanie);
+    ini->flush();
+}

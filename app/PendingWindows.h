@@ -1,0 +1,37 @@
+#pragma once
+#include <QWidget>
+
+// Windows that live for the whole run but whose content other parts of the
+// program bring; until then they exist with their class and caption so that
+// start-up creates them in their order and the main window can call them.
+
+// The reader search and selection window.
+class TMainCRForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TMainCRForm(QWidget *parent = nullptr);
+    // Refreshes the device list and opens the chosen reader.
+    void DoRefresh() {}
+    void DoOpen() {}
+};
+
+// The report window.
+class TOtchetForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TOtchetForm(QWidget *parent = nullptr);
+};
+
+// The employee photo window.
+class TPhotoForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TPhotoForm(QWidget *parent = nullptr);
+    // Saves the window's place and size.
+    void ZapisIni() {}
+    // Loads the photo of that employee name.
+    void OtobrazheniyePhoto(const QString &) {}
+};
