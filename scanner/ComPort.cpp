@@ -209,18 +209,16 @@ ComPort::~ComPort() { close(); }
 
 void ComPort::setSettings(const ComPortSettings &s)
 {
-    if (!connected()) {
-        m_settings = s;
+    const bool wasOpen = connected();
+    if (wasOpen && s == m_settings)
         return;
-    }
-    if (devicePath(s.port) != devicePath(m_settings.port)) {
-        close();
-        m_settings = s;
-        open();
-        return;
-    }
+    // An open port is reopened rather than changed line by line: that is the
+    // one path every setting is known to take (a pseudo-terminal, for one,
+    // refuses live changes of data bits and parity that it accepts at open).
+    close();
     m_settings = s;
-    applyLine();
+    if (wasOpen)
+        open();
 }
 
 void ComPort::applyLine()
@@ -232,19 +230,12 @@ void ComPort::applyLine()
     const auto flow = m_settings.flow == FlowControl::Hardware ? QSerialPort::HardwareControl
                       : m_settings.flow == FlowControl::Software ? QSerialPort::SoftwareControl
                                                                  : QSerialPort::NoFlowControl;
-    const bool ok = m_serial->setBaudRate(m_settings.effectiveBaudRate())
-                    && m_serial->setDataBits(m_settings.dataBits)
-                    && m_serial->setParity(m_settings.parity) && m_serial->setStopBits(stop)
-                    && m_serial->setFlowControl(flow);
-    if (!ok && connected()) {
-        const QString text = m_serial->errorString();
-        m_serial->clearError();
-        fail(QStringLiteral("Порт %1 не принял настройки линии (%2 бод): %3. Выберите другие "
-                            "настройки в окне «Настройки сканера».")
-                 .arg(portLabel(m_settings.port, devicePath(m_settings.port)))
-                 .arg(m_settings.effectiveBaudRate())
-                 .arg(text));
-    }
+    // On a closed port these only record the values; open() applies them.
+    m_serial->setBaudRate(m_settings.effectiveBaudRate());
+    m_serial->setDataBits(m_settings.dataBits);
+    m_serial->setParity(m_settings.parity);
+    m_serial->setStopBits(stop);
+    m_serial->setFlowControl(flow);
 }
 
 void ComPort::open()

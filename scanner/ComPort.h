@@ -64,8 +64,8 @@ public:
     ~ComPort() override;
 
     const ComPortSettings &settings() const { return m_settings; }
-    // Takes effect at once: an open port is reconfigured (reopened when the
-    // device changes; a failing reopen raises core::Error and leaves it closed).
+    // Takes effect at once: an open port is reopened with the new settings
+    // (a failing reopen raises core::Error and leaves it closed).
     void setSettings(const ComPortSettings &s);
 
     // Raises core::Error(kComPortError, what happened and what to do).

@@ -500,17 +500,30 @@ private slots:
     {
         Pty pty;
         QVERIFY(pty.ok());
+        Pty other;
+        QVERIFY(other.ok());
+        writeComIni(portLine(pty));
+        const QByteArray before = [] {
+            QFile f(comIniPath());
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
         testsupport::ServicesFixture services;
         TFormScanerTools form;
+        form.findChild<QCheckBox *>("CheckBoxIspolzovatScaner")->setChecked(true);
+        form.findChild<QPushButton *>("ButtonProveritScaner")->click();
+        QVERIFY(form.port().connected());
+
         int shown = 0;
-        services.onModal = [&](QDialog &d) {
+        QString offered;
+        services.onModal = [&](QDialog &d) -> int {
             ++shown;
             auto *port = d.findChild<QComboBox *>("ComboBoxPort");
+            offered = port->currentText();
             port->setEditText(QString());
             d.accept(); // refused: no port
             if (d.result() == QDialog::Accepted)
                 return int(QDialog::Accepted);
-            port->setEditText(pty.slave());
+            port->setEditText(other.slave());
             auto *baud = d.findChild<QComboBox *>("ComboBoxBaudRate");
             baud->setCurrentIndex(baud->findText("19200"));
             auto *parity = d.findChild<QComboBox *>("ComboBoxParity");
@@ -520,16 +533,28 @@ private slots:
         };
         form.findChild<QPushButton *>("ButtonNastroitCom")->click();
         QCOMPARE(shown, 1);
+        QCOMPARE(offered, pty.slave());
         QCOMPARE(services.messages().texts().size(), 1); // the refused empty port
-        QCOMPARE(form.port().settings().port, pty.slave());
-        QCOMPARE(form.port().settings().baudRate, 19200);
-        QCOMPARE(form.port().settings().parity, QSerialPort::EvenParity);
-        QVERIFY(!QFile::exists(comIniPath())); // only "Сохранить и закрыть" stores
+
+        // At once on the open test port, which now listens to the other device.
+        QVERIFY(form.port().connected());
+        QCOMPARE(form.port().line().baudRate(), 19200);
+        QCOMPARE(form.port().line().parity(), QSerialPort::EvenParity);
+        QSignalSpy rx(&form.port(), &ComPort::received);
+        other.send("99");
+        QVERIFY(rx.wait(2000));
+        QCOMPARE(form.findChild<QLineEdit *>("EditProverkaCom")->text(), QStringLiteral("99"));
+        {
+            QFile f(comIniPath()); // only "Сохранить и закрыть" stores
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), before);
+        }
 
         form.findChild<QPushButton *>("ButtonSaveScanTools")->click();
         ComPortSettings stored;
         loadComPortSettings(core::IniFile(comIniPath()), stored);
         QCOMPARE(describe(stored), describe(form.port().settings()));
+        QCOMPARE(stored.port, other.slave());
     }
 };
 
