@@ -91,6 +91,18 @@ TDopForm::TDopForm(QWidget *parent) : QDialog(parent)
 
     m_query = new db::RecordSet(this);
     DBGrid1->setModel(m_query);
+    // A re-read resets the header; the user's column width must survive it.
+    connect(DBGrid1->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int section, int, int size) {
+                if (section == 0 && size > 0 && !m_sbrosModeli)
+                    m_shirinaStolbtsa = size;
+            });
+    connect(m_query, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { m_sbrosModeli = true; });
+    connect(m_query, &QAbstractItemModel::modelReset, this, [this] {
+        m_sbrosModeli = false;
+        DBGrid1->setColumnWidth(0, m_shirinaStolbtsa);
+    });
 
     connect(Sozdanie, &QPushButton::clicked, this, &TDopForm::SozdanieClick);
     connect(Otkrit, &QPushButton::clicked, this, [this] { OtkrRedaktir(); });
@@ -173,6 +185,7 @@ void TDopForm::FormShow()
     m_table = pv.TablitsaSpravochnika;
     const auto ini = core::openMainIni();
     const int width = ini->readInt(kSektsiyaStolbtsy, QStringLiteral("WidthCount"), 200);
+    m_shirinaStolbtsa = width;
     m_query->setColumns({{kNM, ZagolovokStolbtsa(m_table), width}});
     try {
         m_connection = std::make_unique<db::Connection>();
@@ -368,7 +381,7 @@ void TDopForm::FormClose()
     core::pv().TablitsaSpravochnika.clear();
     try {
         const auto ini = core::openMainIni();
-        ini->writeInt(kSektsiyaStolbtsy, QStringLiteral("WidthCount"), DBGrid1->columnWidth(0));
+        ini->writeInt(kSektsiyaStolbtsy, QStringLiteral("WidthCount"), m_shirinaStolbtsa);
         ini->writeInt(kSektsiyaRazmer, QStringLiteral("DBGridVisota"), DBGrid1->height());
         ini->writeInt(kSektsiyaRazmer, QStringLiteral("DBGridShirina"), DBGrid1->width());
         ini->flush();

@@ -71,6 +71,8 @@ private:
     db::RecordSet *m_query = nullptr;
     QString m_table;
     QString m_rezhim;
+    int m_shirinaStolbtsa = 200;
+    bool m_sbrosModeli = false;
     bool m_shown = false;
 };
 

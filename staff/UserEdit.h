@@ -20,6 +20,9 @@ class TUserEditForm : public QDialog
 {
     Q_OBJECT
 public:
+    // The barcode field's text for "no barcode".
+    static inline const QString kNetShtrKoda = QStringLiteral("0000000000000");
+
     explicit TUserEditForm(QWidget *parent = nullptr);
     ~TUserEditForm() override;
 
@@ -36,7 +39,9 @@ private:
     void ButtonSaveAndCloseClick();
     void ButtonOtmenaClick();
     void ButtonSformirovatShtrKodClick();
+    void BShtrKodClClick();
     void RegButtonClick();
+    void ButtonPutKMaketuKartSotrEditClick();
     void VyborIzSpravochnika(const QString &table, QLineEdit *field);
     void OtrisovkaShtrKoda();
 
@@ -52,6 +57,12 @@ private:
     QLabel *ImagePhotoUsEd = nullptr;
     QLineEdit *EditPutKMaketuKartSotr = nullptr;
     QPushButton *ButtonSaveAndClose = nullptr;
+
+    // The stored barcode as it came in, and whether the user cleared or set
+    // the barcode since: a stored code the field cannot show is kept unless
+    // the user changed the barcode.
+    QString m_ishodnyShtrKod;
+    bool m_shtrKodIzmenen = false;
 };
 
 } // namespace staff
