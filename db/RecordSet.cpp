@@ -1,11 +1,12 @@
 #include "db/RecordSet.h"
 #include "db/Connection.h"
 #include "core/Error.h"
-#include "core/TextUtil.h"
+#include "db/Money.h"
 
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <QHash>
+#include <QSet>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -104,61 +105,35 @@ int compareKeys(const SortKey &a, const SortKey &b)
 
 // Many journal columns repeat a few values (meal type, day, organisation,
 // the same employee's data); sharing one string per distinct value keeps a
-// large journal's memory down. A column whose values keep differing stops
-// being pooled after a while, so unique columns cost little.
+// large journal's memory down by about a third. A column whose first values
+// are mostly different (record identifiers, times, keys) stops being pooled
+// at once, and any column stops when its pool grows large.
 class StringPool
 {
 public:
     QVariant take(QVariant v)
     {
-        if (m_off || v.typeId() != QMetaType::QString || v.isNull())
+        if (m_off || v.typeId() != QMetaType::QString)
             return v;
+        ++m_seen;
         const QString s = v.toString();
         auto it = m_pool.constFind(s);
         if (it != m_pool.constEnd())
-            return QVariant(it.value());
-        if (m_pool.size() >= kLimit) {
+            return QVariant(*it);
+        m_pool.insert(s);
+        if (m_pool.size() >= kLimit || (m_seen == kSample && m_pool.size() > kSample / 2)) {
             m_off = true;
-            m_pool.clear();
-        } else {
-            m_pool.insert(s, s);
+            m_pool = QSet<QString>();
         }
         return v;
     }
 
 private:
-    static constexpr qsizetype kLimit = 4096;
-    QHash<QString, QString> m_pool;
+    static constexpr qsizetype kSample = 512;
+    static constexpr qsizetype kLimit = 8192;
+    QSet<QString> m_pool;
+    qsizetype m_seen = 0;
     bool m_off = false;
-};
-
-// A write in one transaction: rolled back unless committed.
-class WriteTransaction
-{
-public:
-    explicit WriteTransaction(Connection &c) : m_c(c)
-    {
-        if (!m_c.transaction())
-            raise(sqlErrorText(m_c.database().lastError()));
-    }
-    ~WriteTransaction()
-    {
-        if (!m_done)
-            m_c.rollback();
-    }
-    void commit()
-    {
-        m_done = true;
-        if (!m_c.commit()) {
-            const QString e = sqlErrorText(m_c.database().lastError());
-            m_c.rollback();
-            raise(e);
-        }
-    }
-
-private:
-    Connection &m_c;
-    bool m_done = false;
 };
 
 } // namespace
@@ -378,8 +353,9 @@ void RecordSet::open()
     std::vector<StringPool> pools(size_t(std::max(n, 0)));
     while (q.next()) {
         Row r(n);
+        QVariant *out = r.data();
         for (int i = 0; i < n; ++i)
-            r[i] = pools[size_t(i)].take(q.value(first + i));
+            out[i] = pools[size_t(i)].take(q.value(first + i));
         rows.push_back(std::move(r));
         ids.push_back(hasRowId ? q.value(0).toLongLong() : -1);
     }
@@ -486,10 +462,8 @@ QString displayText(const QVariant &v, bool money)
     if (v.isNull())
         return QString();
     if (money) {
-        if (isNumber(v))
-            return core::formatMoney(v.toDouble());
-        if (const auto m = core::parseMoney(v.toString()))
-            return core::formatMoney(*m);
+        if (const auto m = Money::fromVariant(v))
+            return m->text();
     }
     return v.toString();
 }
@@ -593,7 +567,7 @@ int RecordSet::insertRecord(const QVariantMap &values)
     Row fresh;
     qint64 rowId = -1;
     {
-        WriteTransaction tx(*d->connection);
+        Transaction tx(*d->connection);
         QSqlQuery q = d->connection->prepare(sql);
         for (auto it = values.constBegin(); it != values.constEnd(); ++it)
             q.addBindValue(it.value());
@@ -634,7 +608,7 @@ void RecordSet::updateRecord(int row, const QVariantMap &values)
 
     Row fresh;
     {
-        WriteTransaction tx(*d->connection);
+        Transaction tx(*d->connection);
         QSqlQuery q = d->connection->prepare(QStringLiteral("UPDATE ") + bracketed(d->writeTable)
                                              + QStringLiteral(" SET ") + sets.join(QStringLiteral(", "))
                                              + QStringLiteral(" WHERE rowid = ?") + d->guardSql());
@@ -692,7 +666,7 @@ void RecordSet::deleteRecords(QList<int> rows)
         sources.push_back(sourceIndex(r));
 
     {
-        WriteTransaction tx(*d->connection);
+        Transaction tx(*d->connection);
         QSqlQuery q = d->connection->prepare(QStringLiteral("DELETE FROM ") + bracketed(d->writeTable)
                                              + QStringLiteral(" WHERE rowid = ?") + d->guardSql());
         for (int s : sources) {
