@@ -119,6 +119,10 @@ TGLForm::~TGLForm()
     delete FDQueryUsers;
 }
 
+void TGLForm::setReaderWindow(TMainCRForm *reader) { m_reader = reader; }
+void TGLForm::setPhotoWindow(TPhotoForm *photo) { m_photo = photo; }
+void TGLForm::setReportWindow(TOtchetForm *report) { m_report = report; }
+
 void TGLForm::buildControls()
 {
     auto *central = new QWidget(this);

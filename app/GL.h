@@ -44,9 +44,9 @@ public:
     ~TGLForm() override;
 
     // The windows that live for the whole run, created after this one.
-    void setReaderWindow(TMainCRForm *reader) { m_reader = reader; }
-    void setPhotoWindow(TPhotoForm *photo) { m_photo = photo; }
-    void setReportWindow(TOtchetForm *report) { m_report = report; }
+    void setReaderWindow(TMainCRForm *reader);
+    void setPhotoWindow(TPhotoForm *photo);
+    void setReportWindow(TOtchetForm *report);
 
     app::JournalView &journalView() { return *m_journalView; }
     app::MealRegistration &registration() { return *m_registration; }

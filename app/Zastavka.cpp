@@ -92,7 +92,6 @@ void TZastavkaForm::showNow()
         move(r.topLeft());
     }
     show();
-    raise();
     repaint();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
