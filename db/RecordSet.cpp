@@ -378,23 +378,63 @@ void RecordSet::open()
         }
     }
 
-    beginResetModel();
-    d->writeTable = hasRowId ? table : QString();
-    d->fields = fields;
-    d->fieldByLower = std::move(byLower);
-    d->money = std::move(money);
-    d->inTable = std::move(inTable);
-    d->rows = std::move(rows);
-    d->rowIds = std::move(ids);
-    d->open = true;
-    d->resolveSortField();
-    d->resolveColumns();
-    d->computeKeysAndOrder();
-    d->pass.assign(d->rows.size(), 1);
-    for (int s = 0; s < int(d->rows.size()); ++s)
-        d->pass[size_t(s)] = d->judge(*this, s);
-    rebuildVisible();
-    endResetModel();
+    const auto takeNewRows = [&] {
+        d->writeTable = hasRowId ? table : QString();
+        d->fields = fields;
+        d->fieldByLower = std::move(byLower);
+        d->money = std::move(money);
+        d->inTable = std::move(inTable);
+        d->rows = std::move(rows);
+        d->rowIds = std::move(ids);
+        d->open = true;
+        d->resolveSortField();
+        d->resolveColumns();
+        d->computeKeysAndOrder();
+        d->pass.assign(d->rows.size(), 1);
+        for (int s = 0; s < int(d->rows.size()); ++s)
+            d->pass[size_t(s)] = d->judge(*this, s);
+        rebuildVisible();
+    };
+    // A re-read with the same fields keeps the grid's columns, their widths
+    // and the selection of rows that are still there.
+    if (d->open && d->fields == fields && hasRowId) {
+        relayout(takeNewRows, true);
+    } else {
+        beginResetModel();
+        takeNewRows();
+        endResetModel();
+    }
+}
+
+void RecordSet::relayout(const std::function<void()> &change, bool byRowId)
+{
+    emit layoutAboutToBeChanged();
+    const QModelIndexList before = persistentIndexList();
+    std::vector<qint64> identity;
+    identity.reserve(size_t(before.size()));
+    for (const QModelIndex &i : before) {
+        const int s = d->visible[size_t(i.row())];
+        identity.push_back(byRowId ? d->rowIds[size_t(s)] : s);
+    }
+
+    change();
+
+    QModelIndexList after;
+    if (!before.isEmpty()) {
+        QHash<qint64, int> place;
+        place.reserve(qsizetype(d->visible.size()));
+        for (int v = 0; v < int(d->visible.size()); ++v) {
+            const int s = d->visible[size_t(v)];
+            place.insert(byRowId ? d->rowIds[size_t(s)] : s, v);
+        }
+        after.reserve(before.size());
+        for (qsizetype k = 0; k < before.size(); ++k) {
+            const int v = place.value(identity[size_t(k)], -1);
+            after << (v < 0 ? QModelIndex() : index(v, before[k].column()));
+        }
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
 }
 
 void RecordSet::close()
@@ -486,11 +526,11 @@ void RecordSet::setFiltered(bool on)
 
 void RecordSet::refilter()
 {
-    beginResetModel();
-    for (int s = 0; s < int(d->rows.size()); ++s)
-        d->pass[size_t(s)] = d->judge(*this, s);
-    rebuildVisible();
-    endResetModel();
+    relayout([this] {
+        for (int s = 0; s < int(d->rows.size()); ++s)
+            d->pass[size_t(s)] = d->judge(*this, s);
+        rebuildVisible();
+    }, false);
 }
 
 void RecordSet::rebuildVisible()
@@ -512,40 +552,25 @@ void RecordSet::sortBy(const QString &field, Qt::SortOrder order)
         && d->sortOrder == order)
         return; // inserts and updates kept it in force
 
-    emit layoutAboutToBeChanged();
-    const QModelIndexList before = persistentIndexList();
-    std::vector<int> beforeSource;
-    beforeSource.reserve(size_t(before.size()));
-    for (const QModelIndex &i : before)
-        beforeSource.push_back(d->visible[size_t(i.row())]);
-
-    d->sortFieldName = field;
-    d->sortOrder = order;
-    d->resolveSortField();
-    d->computeKeysAndOrder();
-    rebuildVisible();
-
-    std::vector<int> place(d->rows.size(), -1);
-    for (int v = 0; v < int(d->visible.size()); ++v)
-        place[size_t(d->visible[size_t(v)])] = v;
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (qsizetype k = 0; k < before.size(); ++k)
-        after << index(place[size_t(beforeSource[size_t(k)])], before[k].column());
-    changePersistentIndexList(before, after);
-    emit layoutChanged();
+    relayout([&] {
+        d->sortFieldName = field;
+        d->sortOrder = order;
+        d->resolveSortField();
+        d->computeKeysAndOrder();
+        rebuildVisible();
+    }, false);
 }
 
 void RecordSet::clearSort()
 {
     if (d->sortFieldName.isEmpty())
         return;
-    beginResetModel();
-    d->sortFieldName.clear();
-    d->sortField = -1;
-    d->computeKeysAndOrder();
-    rebuildVisible();
-    endResetModel();
+    relayout([this] {
+        d->sortFieldName.clear();
+        d->sortField = -1;
+        d->computeKeysAndOrder();
+        rebuildVisible();
+    }, false);
 }
 
 QString RecordSet::sortField() const { return d->sortFieldName; }

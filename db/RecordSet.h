@@ -115,6 +115,10 @@ private:
     std::unique_ptr<Impl> d;
 
     void rebuildVisible();   // the shown rows from the order and the verdicts
+    // Runs `change` as a layout change: the columns (and their widths in the
+    // grids) stay, selected rows that are still shown stay selected. Rows are
+    // followed by rowid across a re-read, by source row otherwise.
+    void relayout(const std::function<void()> &change, bool byRowId);
 };
 
 } // namespace db

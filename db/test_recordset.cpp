@@ -7,6 +7,7 @@
 #include <QItemSelectionModel>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -195,6 +196,37 @@ private slots:
         QCOMPARE(rs->text(rows[0].row(), "RecID"), QString("A1"));
     }
 
+    void gridKeepsWidthsAndSelectionOverFilterSortAndReread()
+    {
+        auto rs = openSet();
+        QTableView grid;
+        grid.setModel(rs.get());
+        grid.setSelectionBehavior(QAbstractItemView::SelectRows);
+        grid.setSelectionMode(QAbstractItemView::ExtendedSelection);
+        grid.setColumnWidth(2, 123);
+        grid.selectionModel()->select(rs->index(0, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        const auto selectedIds = [&] {
+            QStringList out;
+            for (const QModelIndex &i : grid.selectionModel()->selectedRows())
+                out << rs->text(i.row(), "RecID");
+            return out;
+        };
+        QString needle = "ов";
+        rs->setFilter(nameContains(&needle));
+        rs->setFiltered(true);
+        rs->sortBy("NM");
+        addRow(*m_other, "E1", "Орлов", "Обед");
+        rs->refresh();
+        QCOMPARE(column(*rs, "RecID"), QStringList({"A2", "E1", "A1", ""}));
+        QCOMPARE(grid.columnWidth(2), 123);
+        QCOMPARE(selectedIds(), QStringList({"A1"}));
+        needle = "пётр";
+        rs->refilter(); // the selected row is filtered out: nothing stays selected
+        QCOMPARE(selectedIds(), QStringList());
+        QCOMPARE(grid.columnWidth(2), 123);
+    }
+
     void insertWritesAndPlacesTheRow()
     {
         auto rs = openSet();
@@ -368,5 +400,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRecordSet)
+QTEST_MAIN(TestRecordSet)
 #include "test_recordset.moc"
