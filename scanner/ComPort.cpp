@@ -10,6 +10,7 @@
 
 #include <optional>
 
+#include <poll.h>
 #include <unistd.h>
 
 namespace scanner {
@@ -95,6 +96,12 @@ QString openFailureText(QSerialPort::SerialPortError error, const QString &port,
                               "настройки порта.")
             .arg(label, systemText);
     }
+}
+
+bool lineHungUp(int fd)
+{
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 } // namespace
@@ -305,11 +312,17 @@ void ComPort::onReadyRead()
 
 void ComPort::onError(QSerialPort::SerialPortError error)
 {
-    // Only a failing read of an open port means the device went away; the
+    // Only a failing read of an open port can mean the device went away; the
     // refused DTR/RTS calls of a pseudo-terminal and the like are harmless.
     if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || !connected()
         || m_lostReported)
         return;
+    // A read error may be a passing wake-up with nothing to read; the line
+    // is gone only when it has hung up (a closed pty ends reads this way).
+    if (error == QSerialPort::ReadError && !lineHungUp(int(m_serial->handle()))) {
+        m_serial->clearError();
+        return;
+    }
     m_lostReported = true;
     const QString message =
         QStringLiteral("Сканер штрихкодов отключился: порт %1 недоступен. Подключите сканер; "
