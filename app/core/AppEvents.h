@@ -15,6 +15,9 @@ public:
 signals:
     // The employee list closed: whoever keeps a copy of Users re-reads it.
     void employeeListClosed();
+    // The employee list wrote Users while it is open and the setting
+    // RefreshQuery asks for a fresh copy at once: re-read it, as on closing.
+    void employeesChanged();
 
 private:
     AppEvents() = default;
