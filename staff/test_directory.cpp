@@ -15,17 +15,11 @@
 using staff::TDopEditForm;
 using staff::TDopForm;
 
+using stafftest::child;
+using stafftest::click;
+
 namespace {
 
-template <typename T> T *child(QWidget &w, const char *name)
-{
-    T *c = w.findChild<T *>(QLatin1String(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
-}
-
-void click(QWidget &w, const char *name) { child<QPushButton>(w, name)->click(); }
 
 // Plays the user in the directory window and in its item editor.
 struct Directory

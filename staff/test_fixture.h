@@ -5,6 +5,7 @@
 #include "db/Connection.h"
 
 #include <QFile>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -15,6 +16,17 @@ namespace stafftest {
 
 inline const QStringList kUsersColumns = {"TechInfStlb", "NM",        "NMOrg",  "NMPodr", "NMDolj",
                                           "NMTabNum",    "NMCardNum", "NMITR",  "RecID",  "ShtrKod"};
+
+// A control of a window by its object name; a missing one ends the test.
+template <typename T> T *child(QWidget &w, const char *name)
+{
+    T *c = w.findChild<T *>(QLatin1String(name));
+    if (!c)
+        qFatal("no control %s", name);
+    return c;
+}
+
+inline void click(QWidget &w, const char *name) { child<QPushButton>(w, name)->click(); }
 
 class TestDb
 {

@@ -18,17 +18,11 @@
 using staff::TRegCardForm;
 using staff::TUserEditForm;
 
+using stafftest::child;
+using stafftest::click;
+
 namespace {
 
-template <typename T> T *child(QWidget &w, const char *name)
-{
-    T *c = w.findChild<T *>(QLatin1String(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
-}
-
-void click(QWidget &w, const char *name) { child<QPushButton>(w, name)->click(); }
 QString text(QWidget &w, const char *name) { return child<QLineEdit>(w, name)->text(); }
 void type(QWidget &w, const char *name, const QString &t) { child<QLineEdit>(w, name)->setText(t); }
 
@@ -68,6 +62,18 @@ struct Editor
         TUserEditForm form;
         form.setWindowTitle(QStringLiteral("Сотрудник"));
         result = core::execModal(form);
+    }
+
+    // Presses "Сохранить и закрыть" at once; true when the editor stayed open.
+    bool saveStaysOpen()
+    {
+        bool open = false;
+        user = [&open](TUserEditForm &f) {
+            click(f, "ButtonSaveAndClose");
+            open = f.isVisible();
+        };
+        run();
+        return open;
     }
 };
 
@@ -163,8 +169,7 @@ void TestUserEdit::savingUnchangedFindsNoConflict()
     db.addUser("Иванов", "2000000000015", "00112233", "15", "R1");
     openStored("Иванов", "00112233", "2000000000015", "15", "R1");
     Editor ed;
-    ed.user = [](TUserEditForm &f) { click(f, "ButtonSaveAndClose"); };
-    ed.run();
+    QVERIFY(!ed.saveStaysOpen());
     QCOMPARE(ed.result, int(QDialog::Accepted));
     QVERIFY(core::pv().SotrudnikSokhranen);
     QCOMPARE(ed.services.messages().texts(), QStringList{});
@@ -200,12 +205,7 @@ void TestUserEdit::conflicts()
     db.addUser("Петров", "2000000000022", "CARD0001", "77", "R2");
     openStored("Новый", card, code, tabNum, recId);
     Editor ed;
-    bool stayedOpen = false;
-    ed.user = [&](TUserEditForm &f) {
-        click(f, "ButtonSaveAndClose");
-        stayedOpen = f.isVisible();
-    };
-    ed.run();
+    const bool stayedOpen = ed.saveStaysOpen();
     if (message.isEmpty()) {
         QVERIFY(core::pv().SotrudnikSokhranen);
         QCOMPARE(ed.services.messages().texts(), QStringList{});
@@ -222,13 +222,7 @@ void TestUserEdit::databaseUnreachableRefusesTheSave()
     core::pv().Nastroyki.PutKFayluBD = QStringLiteral("/nonexistent/CRDB.mdb");
     openStored("Иванов", "", "", "", "");
     Editor ed;
-    bool stayedOpen = false;
-    ed.user = [&](TUserEditForm &f) {
-        click(f, "ButtonSaveAndClose");
-        stayedOpen = f.isVisible();
-    };
-    ed.run();
-    QVERIFY(stayedOpen);
+    QVERIFY(ed.saveStaysOpen());
     QVERIFY(!core::pv().SotrudnikSokhranen);
     QCOMPARE(ed.services.messages().texts(),
              QStringList{"Произошла ошибка при подключении к базе данных"});
@@ -239,9 +233,7 @@ void TestUserEdit::emptyNameIsSaved()
     stafftest::TestDb db;
     openStored("", "", "", "", "");
     Editor ed;
-    ed.user = [](TUserEditForm &f) { click(f, "ButtonSaveAndClose"); };
-    ed.run();
-    QCOMPARE(ed.result, int(QDialog::Accepted));
+    QVERIFY(!ed.saveStaysOpen());
     QVERIFY(core::pv().SotrudnikSokhranen);
     QCOMPARE(core::pv().BuferSotrudnika.FIO, QString());
 }
