@@ -1,6 +1,7 @@
 // Times the journal's one-day selection on a journal of 1,000,000 rows and
 // the largest barcode among 10,000 employees, on a database prepared by the
 // structure check. Usage: bench_db [folder for the database file]
+#include "BenchStats.h"
 #include "db/Connection.h"
 #include "db/DBTools.h"
 #include "db/StructureCheck.h"
@@ -13,10 +14,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
 
 namespace {
 
@@ -24,27 +22,7 @@ constexpr int kJournalRows = 1000000;
 constexpr int kDays = 1000;
 constexpr int kEmployees = 10000;
 
-struct Figures
-{
-    double median;
-    double p95;
-};
-
-Figures measure(int runs, const std::function<void()> &body)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        body();
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    const auto at = [&](double q) { return ms[std::min(ms.size() - 1, size_t(q * double(ms.size())))]; };
-    return {at(0.5), at(0.95)};
-}
-
-void print(const char *what, const Figures &f)
+void print(const char *what, const bench::Figures &f)
 {
     std::printf("%-58s median %8.3f ms   p95 %8.3f ms\n", what, f.median, f.p95);
     std::fflush(stdout);
@@ -153,10 +131,10 @@ int main(int argc, char **argv)
     std::printf("statement: %s\n", day.toUtf8().constData());
     std::printf("rows of the day and meal type: %d\n", selectAll(c, day));
     print("ZaprosSpisokDoc one day + meal type (1,000,000 rows)",
-          measure(50, [&] { selectAll(c, day); }));
+          bench::measure(50, [&] { selectAll(c, day); }));
     const QString wholeDay = DBTools::ZaprosSpisokDoc(
         QStringLiteral("SpisokDoc"), QStringLiteral("05.02.2020"), QStringLiteral("05.02.2020"), {});
-    print("ZaprosSpisokDoc one day, all meal types", measure(50, [&] { selectAll(c, wholeDay); }));
+    print("ZaprosSpisokDoc one day, all meal types", bench::measure(50, [&] { selectAll(c, wholeDay); }));
 
     if (DBTools::OtkritBD(path, QString(), QString()) != DBTools::kOk)
         return 1;
@@ -164,7 +142,7 @@ int main(int argc, char **argv)
                 DBTools::MaksimalnoyeZnacheniye(QStringLiteral("Users"), QStringLiteral("ShtrKod"))
                     .toUtf8()
                     .constData());
-    print("MaksimalnoyeZnacheniye Users.ShtrKod (10,000 employees)", measure(200, [] {
+    print("MaksimalnoyeZnacheniye Users.ShtrKod (10,000 employees)", bench::measure(200, [] {
               DBTools::MaksimalnoyeZnacheniye(QStringLiteral("Users"), QStringLiteral("ShtrKod"));
           }));
     DBTools::ZakritBD();
@@ -172,6 +150,6 @@ int main(int argc, char **argv)
     // For comparison: the same selection without the structure check's index.
     c.exec(QStringLiteral("DROP INDEX IX_SpisokDoc_Obrat_Vid"));
     print("ZaprosSpisokDoc one day + meal type, without the index",
-          measure(5, [&] { selectAll(c, day); }));
+          bench::measure(5, [&] { selectAll(c, day); }));
     return 0;
 }
