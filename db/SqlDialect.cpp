@@ -152,8 +152,9 @@ QString accessToSqlite(const QString &accessSql)
                     i = close;
                     continue;
                 }
-                if (t[col].kind == Kind::Number) {
-                    // A plain number is its own value: a constant the planner can use.
+                if (t[col].kind == Kind::Number && t[col].text.section('.', 1).size() <= 4) {
+                    // A plain number with no more decimals than a currency
+                    // amount is its own value: a constant the planner can use.
                     out += t[col].text;
                     i = close;
                     continue;

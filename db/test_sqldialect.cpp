@@ -61,6 +61,7 @@ private slots:
         QTest::newRow("sort key as number")
             << "(CCur(SpisokDoc.NMDateTimeTeh_Obrat) > CCur(20200205000000))"
             << "(CAST(SpisokDoc.NMDateTimeTeh_Obrat AS REAL) > 20200205000000)";
+        QTest::newRow("CCur rounding kept") << "CCur(1.23456)" << "CCur(1.23456)";
         QTest::newRow("other CCur kept") << "CCur(SpisokDoc.NMStoimost) = CCur('12,5')"
                                          << "CCur(SpisokDoc.NMStoimost) = CCur('12,5')";
     }
@@ -97,6 +98,7 @@ private slots:
         QTest::newRow("rounded real = number") << "CCur(M) = CCur(0.3)" << 1;
         QTest::newRow("large real money") << "CCur(M) = CCur('20200205093015,5')" << 1;
         QTest::newRow("int column") << "CCur(N) = CCur('7')" << 1;
+        QTest::newRow("four decimals") << "CCur(1.23456) = CCur(1.2346)" << 3;
         QTest::newRow("no number matches nothing") << "CCur(K) = CCur('abc')" << 0;
     }
     void ccurComparesExactly()
