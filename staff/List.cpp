@@ -1,0 +1,605 @@
+#include "staff/List.h"
+
+#include "staff/UserEdit.h"
+
+#include "core/AppEvents.h"
+#include "core/Error.h"
+#include "core/IniSettings.h"
+#include "core/MessageService.h"
+#include "core/ProcessValues.h"
+#include "core/TextUtil.h"
+#include "db/Connection.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace staff {
+
+// ------------------------------------------------------------ grid helpers
+
+namespace spisok {
+
+void nastroitSetku(QTableView *grid)
+{
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setStretchLastSection(false);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    QFont small = grid->font();
+    small.setPointSize(8);
+    grid->setFont(small);
+    grid->horizontalHeader()->setFont(small);
+}
+
+bool prokrutkaKolesom(QTableView *grid, QEvent *event)
+{
+    if (event->type() != QEvent::Wheel)
+        return false;
+    const int delta = static_cast<QWheelEvent *>(event)->angleDelta().y();
+    QAbstractItemModel *model = grid->model();
+    const int count = model ? model->rowCount() : 0;
+    if (delta != 0 && count > 0) {
+        const int steps = std::max(1, std::abs(delta) / 120);
+        const QModelIndex current = grid->currentIndex();
+        int row = current.isValid() ? current.row() : 0;
+        row = std::clamp(row + (delta < 0 ? steps : -steps), 0, count - 1);
+        const QModelIndex target = model->index(row, current.isValid() ? current.column() : 0);
+        // Like the arrow keys: the cursor moves, the selection goes with it.
+        grid->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect
+                                                            | QItemSelectionModel::Rows);
+        grid->scrollTo(target);
+    }
+    return true;
+}
+
+QList<int> strokiDlyaUdaleniya(const QTableView *grid)
+{
+    const QModelIndex current = grid->currentIndex();
+    const QItemSelectionModel *selection = grid->selectionModel();
+    if (!current.isValid() || !selection || !selection->isRowSelected(current.row(), QModelIndex()))
+        return {};
+    QList<int> rows;
+    for (const QModelIndex &i : selection->selectedRows())
+        rows << i.row();
+    return rows;
+}
+
+int tekushayaStroka(const QTableView *grid)
+{
+    const QModelIndex current = grid->currentIndex();
+    if (current.isValid())
+        return current.row();
+    return grid->model() && grid->model()->rowCount() > 0 ? 0 : -1;
+}
+
+db::RecordSet::FilterFn filtrSoderzhit(const QString &field, const QString &text)
+{
+    const QString upper = text.toUpper();
+    int index = -2; // looked up once, at the first row judged
+    return [field, upper, index](const db::RecordSet &rs, const db::RecordSet::Row &row) mutable {
+        if (index == -2)
+            index = rs.fieldIndex(field);
+        if (index < 0)
+            return false;
+        const QString value = row.at(index).toString();
+        return !value.isEmpty() && value.toUpper().contains(upper);
+    };
+}
+
+} // namespace spisok
+
+// ------------------------------------------------------------ the window
+
+namespace {
+
+const QString kObzor = QStringLiteral("obzor");
+const QString kVibor = QStringLiteral("vibor");
+const QString kNM = QStringLiteral("NM");
+const QString kNetFIO = QStringLiteral("Ф.И.О. не заполнено!");
+
+const QString kSektsiyaRazmer = QStringLiteral("DBGridRazmer");
+const QString kSektsiyaStolbtsy = QStringLiteral("DBGridColumns");
+
+// The frame around the grid: criterion and filter above it, the buttons
+// below, the margins. The opener adds it to the stored grid size and the
+// window keeps the grid exactly that much smaller, so the size written back
+// at closing is the size read at the next opening.
+constexpr int kRamkaShirina = 32;
+constexpr int kRamkaVisota = 116;
+constexpr int kPole = 16;
+constexpr int kVerkhSetki = 40;
+
+struct Stolbets
+{
+    const char *field;
+    const char *title;
+    int width;
+};
+
+// The grid's columns in their order; WidthCount1..8 follow it.
+const Stolbets kStolbtsy[] = {
+    {"NM", "Ф.И.О.", 180},           {"NMDolj", "Должность", 110},
+    {"NMPodr", "Подразделение", 110}, {"NMOrg", "Организация", 110},
+    {"NMTabNum", "Табельный №", 110}, {"NMCardNum", "№ карты", 110},
+    {"ShtrKod", "Штрихкод", 110},     {"NMITR", "И.Т.Р.", 40},
+};
+
+QString klyuchShiriny(int i) { return QStringLiteral("WidthCount%1").arg(i + 1); }
+
+void pokazatOshibku(const core::Error &e)
+{
+    core::showMessage(core::errorText(e.className(), e.message(), true));
+}
+
+// The eight employee fields between the buffer and a Users row.
+struct PoleBufera
+{
+    const char *field;
+    QString core::TBuferSotrudnika::*member;
+};
+const PoleBufera kPolyaBufera[] = {
+    {"NM", &core::TBuferSotrudnika::FIO},         {"NMOrg", &core::TBuferSotrudnika::Org},
+    {"NMPodr", &core::TBuferSotrudnika::Podr},    {"NMDolj", &core::TBuferSotrudnika::Dolj},
+    {"NMTabNum", &core::TBuferSotrudnika::TabNum}, {"NMCardNum", &core::TBuferSotrudnika::CardNum},
+    {"NMITR", &core::TBuferSotrudnika::ITR},      {"ShtrKod", &core::TBuferSotrudnika::ShtrKod},
+};
+
+// Empties the eight fields and the identifier of the employee open in the editor.
+void ochistitBufer()
+{
+    auto &b = core::pv().BuferSotrudnika;
+    for (const PoleBufera &p : kPolyaBufera)
+        (b.*p.member).clear();
+    b.RedaktRecID.clear();
+}
+
+// The eight fields as a row's values; the buffer is emptied on the way.
+QVariantMap vzyatIzBufera()
+{
+    auto &b = core::pv().BuferSotrudnika;
+    QVariantMap values;
+    for (const PoleBufera &p : kPolyaBufera)
+        values.insert(QLatin1String(p.field), std::exchange(b.*p.member, QString()));
+    b.RedaktRecID.clear();
+    return values;
+}
+
+// The one place the employee editor is opened: modal, with the caption,
+// destroyed when it closes. True when it was left saved.
+bool redaktirovatSotrudnika(QWidget *parent, const QString &caption)
+{
+    TUserEditForm editor(parent);
+    editor.setWindowTitle(caption);
+    core::execModal(editor);
+    return core::pv().SotrudnikSokhranen;
+}
+
+} // namespace
+
+TListForm::TListForm(QWidget *parent) : QDialog(parent)
+{
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setMinimumSize(560, 240);
+
+    ComboBoxOtbor = new QComboBox(this);
+    ComboBoxOtbor->setObjectName(QStringLiteral("ComboBoxOtbor"));
+    ComboBoxOtbor->addItems(kriterii());
+    EditOtbor = new QLineEdit(this);
+    EditOtbor->setObjectName(QStringLiteral("EditOtbor"));
+    ButtonOtborCl = new QPushButton(QStringLiteral("X"), this);
+    ButtonOtborCl->setObjectName(QStringLiteral("ButtonOtborCl"));
+    ButtonOtborCl->setAutoDefault(false);
+
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    spisok::nastroitSetku(DBGrid1);
+    DBGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // a horizontal one only
+    DBGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    DBGrid1->viewport()->installEventFilter(this);
+
+    const auto button = [this](const char *name, const QString &caption) {
+        auto *b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    Sozdanie = button("Sozdanie", QStringLiteral("Создать"));
+    Sozdanie->setDefault(true);
+    Otkrit = button("Otkrit", QStringLiteral("Открыть"));
+    SozdanieVibora = button("SozdanieVibora", QStringLiteral("Создать"));
+    SozdanieVibora->hide();
+    Udalenie = button("Udalenie", QStringLiteral("Удалить"));
+    Zakrit = button("Zakrit", QStringLiteral("Закрыть"));
+
+    FDQuery1 = new db::RecordSet(this);
+    FDQuery1->setObjectName(QStringLiteral("FDQuery1"));
+    DBGrid1->setModel(FDQuery1);
+
+    connect(Sozdanie, &QPushButton::clicked, this, &TListForm::SozdanieClick);
+    connect(Otkrit, &QPushButton::clicked, this, [this] { OtkrRedaktir(); });
+    connect(SozdanieVibora, &QPushButton::clicked, this, [this] { Sozdat(); });
+    connect(Udalenie, &QPushButton::clicked, this, &TListForm::UdalenieClick);
+    connect(Zakrit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(DBGrid1, &QTableView::doubleClicked, this, &TListForm::DBGrid1DblClick);
+    connect(EditOtbor, &QLineEdit::textChanged, this, &TListForm::EditOtborChange);
+    connect(ComboBoxOtbor, &QComboBox::currentIndexChanged, this, &TListForm::ComboBoxOtborChange);
+    connect(ButtonOtborCl, &QPushButton::clicked, this, &TListForm::ComboBoxOtborChange);
+
+    resize(RazmerOkna());
+    raspolozhit();
+}
+
+TListForm::~TListForm()
+{
+    // The record set must let go of the connection before it goes.
+    FDQuery1->close();
+    FDQuery1->setConnection(nullptr);
+}
+
+QSize TListForm::RazmerOkna()
+{
+    const auto ini = core::openMainIni();
+    return QSize(ini->readInt(kSektsiyaRazmer, QStringLiteral("DBGridShirina"), 811) + kRamkaShirina,
+                 ini->readInt(kSektsiyaRazmer, QStringLiteral("DBGridVisota"), 329) + kRamkaVisota);
+}
+
+QList<db::RecordSet::Column> TListForm::kolonki()
+{
+    const auto ini = core::openMainIni();
+    QList<db::RecordSet::Column> out;
+    int i = 0;
+    for (const Stolbets &s : kStolbtsy) {
+        out.append({QLatin1String(s.field), QString::fromUtf8(s.title),
+                    ini->readInt(kSektsiyaStolbtsy, klyuchShiriny(i), s.width)});
+        ++i;
+    }
+    return out;
+}
+
+const QStringList &TListForm::kriterii()
+{
+    static const QStringList list = {QStringLiteral("Ф.И.О."),        QStringLiteral("Табельный №"),
+                                     QStringLiteral("№ карты"),       QStringLiteral("Должность"),
+                                     QStringLiteral("Подразделение"), QStringLiteral("Организация")};
+    return list;
+}
+
+QString TListForm::poleKriteriya(int index)
+{
+    static const QStringList fields = {QStringLiteral("NM"),     QStringLiteral("NMTabNum"),
+                                       QStringLiteral("NMCardNum"), QStringLiteral("NMDolj"),
+                                       QStringLiteral("NMPodr"), QStringLiteral("NMOrg")};
+    return index >= 0 && index < fields.size() ? fields[index] : fields[0];
+}
+
+void TListForm::raspolozhit()
+{
+    const int w = width();
+    const int h = height();
+    ComboBoxOtbor->setGeometry(kPole, 8, 150, 24);
+    EditOtbor->setGeometry(kPole + 158, 8, w - 2 * kPole - 158 - 34, 24);
+    ButtonOtborCl->setGeometry(w - kPole - 28, 8, 28, 24);
+    DBGrid1->setGeometry(kPole, kVerkhSetki, w - kRamkaShirina, h - kRamkaVisota);
+    const int y = kVerkhSetki + DBGrid1->height() + 12;
+    Sozdanie->setGeometry(kPole, y, 100, 28);
+    Otkrit->setGeometry(kPole + 108, y, 100, 28);
+    SozdanieVibora->setGeometry(kPole + 108, y, 100, 28);
+    Udalenie->setGeometry(kPole + 216, y, 100, 28);
+    Zakrit->setGeometry(w - kPole - 100, y, 100, 28);
+}
+
+void TListForm::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    raspolozhit();
+}
+
+bool TListForm::rezhimObzor() const { return m_rezhim == kObzor; }
+
+void TListForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_shown)
+        FormShow();
+}
+
+void TListForm::FormShow()
+{
+    m_shown = true;
+    auto &pv = core::pv();
+    m_rezhim = pv.RezhimSpiskaSotrudnikov;
+    const bool obzor = rezhimObzor();
+    Sozdanie->setText(obzor ? QStringLiteral("Создать") : QStringLiteral("Выбрать"));
+    Otkrit->setVisible(obzor);
+    SozdanieVibora->setVisible(!obzor);
+
+    ComboBoxOtbor->setCurrentIndex(0);
+
+    try {
+        m_connection = std::make_unique<db::Connection>();
+        m_connection->open(pv.Nastroyki.PutKFayluBD, pv.Nastroyki.BDLogin, pv.Nastroyki.BDPass);
+        FDQuery1->setConnection(m_connection.get());
+        FDQuery1->setTable(QStringLiteral("Users"));
+        FDQuery1->setSql(QStringLiteral("SELECT * from Users"));
+        FDQuery1->open();
+    } catch (const core::Error &e) {
+        FDQuery1->close();
+        FDQuery1->setConnection(nullptr);
+        m_connection.reset();
+        pokazatOshibku(e);
+    }
+
+    const QList<db::RecordSet::Column> columns = kolonki();
+    FDQuery1->setColumns(columns);
+    if (pv.Nastroyki.RefreshGrid)
+        DBGrid1->viewport()->repaint();
+    for (int i = 0; i < columns.size(); ++i)
+        DBGrid1->setColumnWidth(i, columns[i].width);
+    FormActivate(); // the first activation may come before the rows are there
+    EditOtbor->setFocus();
+}
+
+void TListForm::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+}
+
+void TListForm::FormActivate()
+{
+    if (!FDQuery1->isOpen())
+        return;
+    try {
+        FDQuery1->sortBy(kNM);
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+    }
+}
+
+void TListForm::SozdanieClick()
+{
+    // The mode is read anew, as the opener may have set it after creating us.
+    if (!core::pv().RezhimSpiskaSotrudnikov.isEmpty())
+        m_rezhim = core::pv().RezhimSpiskaSotrudnikov;
+    if (rezhimObzor())
+        Sozdat();
+    else
+        Vibor();
+}
+
+void TListForm::DBGrid1DblClick()
+{
+    if (!core::pv().RezhimSpiskaSotrudnikov.isEmpty())
+        m_rezhim = core::pv().RezhimSpiskaSotrudnikov;
+    if (rezhimObzor())
+        OtkrRedaktir();
+    else
+        Vibor();
+}
+
+void TListForm::Vibor()
+{
+    auto &b = core::pv().BuferSotrudnika;
+    const int row = spisok::tekushayaStroka(DBGrid1);
+    const auto pole = [&](const char *field) {
+        return row >= 0 ? FDQuery1->text(row, QLatin1String(field)) : QString();
+    };
+    try {
+        for (const PoleBufera &p : kPolyaBufera)
+            b.*p.member = pole(p.field);
+        b.RecID = pole("RecID");
+        b.RedaktRecID = b.RecID;
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+        return;
+    }
+    accept();
+}
+
+void TListForm::Sozdat()
+{
+    auto &pv = core::pv();
+    pv.SotrudnikSokhranen = false;
+    ochistitBufer();
+    const bool saved = redaktirovatSotrudnika(this, QStringLiteral("Сотрудник (Создание)"));
+    pv.SotrudnikSokhranen = false;
+    if (!saved) {
+        ochistitBufer();
+        return;
+    }
+    if (pv.BuferSotrudnika.FIO.isEmpty()) {
+        ochistitBufer();
+        core::showMessage(kNetFIO);
+        return;
+    }
+    QVariantMap values = vzyatIzBufera();
+    values.insert(QStringLiteral("RecID"), core::newRecId());
+    if (!FDQuery1->isOpen()) {
+        core::showMessage(core::errorText(QStringLiteral("EDatabaseError"),
+                                          QStringLiteral("Нет подключения к базе данных"), true));
+        return;
+    }
+    try {
+        const int row = FDQuery1->insertRecord(values);
+        if (row >= 0)
+            DBGrid1->setCurrentIndex(FDQuery1->index(row, 0));
+        sotrudnikiIzmeneny();
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+    }
+}
+
+void TListForm::OtkrRedaktir()
+{
+    auto &pv = core::pv();
+    auto &b = pv.BuferSotrudnika;
+    pv.SotrudnikSokhranen = false;
+    const int row = spisok::tekushayaStroka(DBGrid1);
+    // The row is followed by its place among all rows: the list may be
+    // re-sorted while the editor is open (activation).
+    const int source = row >= 0 ? FDQuery1->sourceIndex(row) : -1;
+    try {
+        for (const PoleBufera &p : kPolyaBufera)
+            b.*p.member = row >= 0 ? FDQuery1->text(row, QLatin1String(p.field)) : QString();
+        b.RedaktRecID = row >= 0 ? FDQuery1->text(row, QStringLiteral("RecID")) : QString();
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+        return;
+    }
+
+    const bool saved = redaktirovatSotrudnika(this, QStringLiteral("Сотрудник"));
+    pv.SotrudnikSokhranen = false;
+    if (!saved) {
+        ochistitBufer();
+        return;
+    }
+    if (b.FIO.isEmpty()) {
+        ochistitBufer();
+        core::showMessage(kNetFIO);
+        return;
+    }
+    const QVariantMap values = vzyatIzBufera();
+    try {
+        if (source < 0) {
+            // An empty list: what was typed becomes a new employee rather
+            // than being thrown away.
+            QVariantMap fresh = values;
+            fresh.insert(QStringLiteral("RecID"), core::newRecId());
+            FDQuery1->insertRecord(fresh);
+        } else {
+            const int current = FDQuery1->visibleRow(source);
+            if (current < 0)
+                throw core::Error(QStringLiteral("EDatabaseError"),
+                                  QStringLiteral("Запись сотрудника больше не видна в списке"));
+            FDQuery1->updateRecord(current, values);
+        }
+        sotrudnikiIzmeneny();
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+    }
+}
+
+void TListForm::UdalenieClick()
+{
+    const QList<int> rows = spisok::strokiDlyaUdaleniya(DBGrid1);
+    if (rows.isEmpty())
+        return;
+    if (core::ask(QStringLiteral("Подтвердить удаление?"), core::Buttons::OkCancel, core::Icon::None)
+        != core::Answer::Ok)
+        return;
+    try {
+        FDQuery1->deleteRecords(rows);
+        if (core::pv().Nastroyki.RefreshGrid)
+            DBGrid1->viewport()->repaint();
+        sotrudnikiIzmeneny();
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+    }
+}
+
+void TListForm::sotrudnikiIzmeneny()
+{
+    // With RefreshQuery the main window's copy of Users follows every change
+    // at once (a card may be registered while this window is open).
+    if (core::pv().Nastroyki.RefreshQuery)
+        emit core::AppEvents::instance().employeesChanged();
+}
+
+void TListForm::EditOtborChange()
+{
+    const QString text = EditOtbor->text();
+    try {
+        if (text.isEmpty()) {
+            FDQuery1->setFiltered(false);
+            return;
+        }
+        FDQuery1->setFilter(spisok::filtrSoderzhit(poleKriteriya(ComboBoxOtbor->currentIndex()), text));
+        FDQuery1->setFiltered(false);
+        FDQuery1->setFiltered(true);
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+    }
+}
+
+void TListForm::ComboBoxOtborChange()
+{
+    FDQuery1->setFiltered(false);
+    EditOtbor->clear();
+}
+
+bool TListForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == DBGrid1->viewport() && spisok::prokrutkaKolesom(DBGrid1, event))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+void TListForm::done(int result)
+{
+    if (m_shown) {
+        m_shown = false;
+        FormClose();
+    }
+    QDialog::done(result);
+}
+
+void TListForm::FormClose()
+{
+    core::pv().RezhimSpiskaSotrudnikov.clear();
+    try {
+        const auto ini = core::openMainIni();
+        const QHeaderView *header = DBGrid1->horizontalHeader();
+        for (int i = 0; i < int(std::size(kStolbtsy)) && i < header->count(); ++i)
+            ini->writeInt(kSektsiyaStolbtsy, klyuchShiriny(i), header->sectionSize(i));
+        ini->writeInt(kSektsiyaRazmer, QStringLiteral("DBGridVisota"), DBGrid1->height());
+        ini->writeInt(kSektsiyaRazmer, QStringLiteral("DBGridShirina"), DBGrid1->width());
+        ini->flush();
+    } catch (...) {
+        // the window closes whatever happens to its settings
+    }
+    try {
+        emit core::AppEvents::instance().employeeListClosed();
+    } catch (...) {
+    }
+    FDQuery1->close();
+    FDQuery1->setConnection(nullptr);
+    m_connection.reset();
+}
+
+// ------------------------------------------------------------ the openers
+
+namespace {
+int pokazatSpisok(QWidget *parent, const QString &rezhim)
+{
+    TListForm form(parent);
+    form.resize(TListForm::RazmerOkna());
+    form.setWindowTitle(QStringLiteral("Сотрудники"));
+    core::pv().RezhimSpiskaSotrudnikov = rezhim;
+    return core::execModal(form);
+}
+} // namespace
+
+void openEmployeeList(QWidget *parent) { pokazatSpisok(parent, kObzor); }
+
+bool pickEmployee(QWidget *parent)
+{
+    core::pv().BuferSotrudnika.clear();
+    const bool ok = pokazatSpisok(parent, kVibor) == QDialog::Accepted;
+    core::pv().RezhimSpiskaSotrudnikov.clear();
+    return ok;
+}
+
+} // namespace staff
