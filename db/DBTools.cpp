@@ -34,10 +34,12 @@ void releaseAtExit()
 
 void ensureReleasedAtExit()
 {
-    static bool registered = false;
-    if (!registered && QCoreApplication::instance()) {
+    // Once per application object: its post routines go with it.
+    static const QCoreApplication *registeredWith = nullptr;
+    const QCoreApplication *app = QCoreApplication::instance();
+    if (app && app != registeredWith) {
         qAddPostRoutine(releaseAtExit);
-        registered = true;
+        registeredWith = app;
     }
 }
 
