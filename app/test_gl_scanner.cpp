@@ -9,6 +9,7 @@
 #include "db/Connection.h"
 #include "db/StructureCheck.h"
 #include "scanner/ComPort.h"
+#include "scanner/PseudoTerminal.h"
 #include "scanner/ScannerController.h"
 
 #include <QFile>
@@ -17,42 +18,10 @@
 #include <QSqlQuery>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace {
 
 const QString kCode = QStringLiteral("2000000000015");
 const QString kName = QStringLiteral("Сидоров Семён");
-
-class Pty
-{
-public:
-    Pty()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
-            m_slave = QString::fromLocal8Bit(::ptsname(m_master));
-    }
-    ~Pty()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-    Pty(const Pty &) = delete;
-    Pty &operator=(const Pty &) = delete;
-
-    bool ok() const { return !m_slave.isEmpty(); }
-    const QString &slave() const { return m_slave; }
-    bool send(const QByteArray &bytes) const
-    {
-        return ::write(m_master, bytes.constData(), size_t(bytes.size())) == bytes.size();
-    }
-
-private:
-    int m_master = -1;
-    QString m_slave;
-};
 
 } // namespace
 
@@ -64,7 +33,7 @@ private:
     // A program folder with the database beside the program (one employee
     // with a barcode), the scanner on and its port on `pty`, and the meal
     // type chosen at start by `startRule` (0 "Все", 4 "Обед").
-    void prepareProgramFolder(const Pty &pty, int startRule)
+    void prepareProgramFolder(const scanner::PseudoTerminal &pty, int startRule)
     {
         core::resetProcessValues();
         for (const QString &name : {QStringLiteral("CRDB.mdb"), QStringLiteral("CRIni.ini"),
@@ -93,9 +62,10 @@ private:
             ini.writeInt("VidPitaniya", "NastrPriStarte", startRule);
             QVERIFY(ini.flush());
         }
-        QFile com(scanner::comIniPath());
-        QVERIFY(com.open(QIODevice::WriteOnly));
-        com.write("[ComPort]\nPort=" + pty.slave().toLocal8Bit() + "\nBaudRate=9600\n");
+        core::IniFile com(scanner::comIniPath());
+        com.writeString("ComPort", "Port", pty.slavePath());
+        com.writeString("ComPort", "BaudRate", "9600");
+        QVERIFY(com.flush());
     }
 
     static int journalRows(const QString &where)
@@ -110,7 +80,7 @@ private:
 private slots:
     void scannedCodeRegistersAMeal()
     {
-        Pty pty;
+        scanner::PseudoTerminal pty;
         QVERIFY(pty.ok());
         prepareProgramFolder(pty, 4);
         testsupport::ServicesFixture services;
@@ -133,14 +103,14 @@ private slots:
         gl.GL_ZavershenieRaboti();
         QVERIFY(!gl.scannerController().isOpen());
         const core::IniFile com(scanner::comIniPath());
-        QCOMPARE(com.readString("ComPort", "Port", {}), pty.slave());
+        QCOMPARE(com.readString("ComPort", "Port", {}), pty.slavePath());
         QCOMPARE(core::IniFile(core::iniPath()).readBool("ScanerOptions", "Scaner_Ispolzovanie", false),
                  true);
     }
 
     void allTypesShowsButIgnoresTheCode()
     {
-        Pty pty;
+        scanner::PseudoTerminal pty;
         QVERIFY(pty.ok());
         prepareProgramFolder(pty, 0);
         testsupport::ServicesFixture services;

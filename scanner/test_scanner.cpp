@@ -5,6 +5,7 @@
 #include "scanner/ComPortDialog.h"
 #include "scanner/ExchangeFlag.h"
 #include "scanner/FormScanerTools.h"
+#include "scanner/PseudoTerminal.h"
 #include "scanner/ScannerController.h"
 
 #include "TestSupport.h"
@@ -27,47 +28,41 @@ using namespace scanner;
 
 namespace {
 
-// The scanner's end of a serial line: the test writes to the master, the
-// program opens the slave path as its port.
-class Pty
-{
-public:
-    Pty()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
-            m_slave = QString::fromLocal8Bit(::ptsname(m_master));
-    }
-    ~Pty() { hangUp(); }
-    Pty(const Pty &) = delete;
-    Pty &operator=(const Pty &) = delete;
-
-    bool ok() const { return m_master >= 0 && !m_slave.isEmpty(); }
-    const QString &slave() const { return m_slave; }
-    void send(const QByteArray &bytes) const
-    {
-        QCOMPARE(::write(m_master, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
-    }
-    void hangUp()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-
-private:
-    int m_master = -1;
-    QString m_slave;
-};
-
+// Written through the program's own INI access: QSettings caches files per
+// process and would miss a rewrite of the same size within a millisecond.
 void writeComIni(const QByteArray &body)
 {
-    QFile f(comIniPath());
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write("[ComPort]\n" + body);
+    QFile::remove(comIniPath());
+    core::IniFile ini(comIniPath());
+    for (const QByteArray &line : body.split('\n')) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq > 0)
+            ini.writeString("ComPort", QString::fromUtf8(line.left(eq)),
+                            QString::fromUtf8(line.mid(eq + 1)));
+    }
+    QVERIFY(ini.flush());
 }
 
-QByteArray portLine(const Pty &pty) { return "Port=" + pty.slave().toLocal8Bit() + "\n"; }
+QByteArray portLine(const PseudoTerminal &pty)
+{
+    return "Port=" + pty.slavePath().toLocal8Bit() + "\n";
+}
+
+// The main window's scanner, switched on, with its port on a fresh pty.
+struct OpenScanner
+{
+    explicit OpenScanner(const QByteArray &moreIni = {})
+    {
+        writeComIni(portLine(pty) + moreIni);
+        core::pv().Nastroyki.ScanerIspolzovanie = true;
+        scanner.ObnovitRabotuSoScanerom();
+    }
+    PseudoTerminal pty;
+    testsupport::ServicesFixture services;
+    ScannerController scanner;
+    QSignalSpy codes{&scanner, &ScannerController::barcodeReceived};
+    QSignalSpy status{&scanner, &ScannerController::statusMessage};
+};
 
 // Compact view of the settings for table comparisons.
 QString describe(const ComPortSettings &s)
@@ -203,18 +198,12 @@ private slots:
     // still open, at the stated fallback rate.
     void opensWithFallbackValues()
     {
-        Pty pty;
-        QVERIFY(pty.ok());
-        writeComIni(portLine(pty) + "BaudRate=fast\nParity=none\nStopBits=1.5\n");
-        testsupport::ServicesFixture services;
-        core::pv().Nastroyki.ScanerIspolzovanie = true;
-        ScannerController scanner;
-        scanner.ObnovitRabotuSoScanerom();
-        QCOMPARE(services.messages().texts(), QStringList());
-        QVERIFY(scanner.isOpen());
-        QCOMPARE(scanner.port().line().baudRate(), 9600);
-        QCOMPARE(scanner.port().line().parity(), QSerialPort::NoParity);
-        QCOMPARE(scanner.port().line().error(), QSerialPort::NoError);
+        OpenScanner s("BaudRate=fast\nParity=none\nStopBits=1.5\n");
+        QCOMPARE(s.services.messages().texts(), QStringList());
+        QVERIFY(s.scanner.isOpen());
+        QCOMPARE(s.scanner.port().line().baudRate(), 9600);
+        QCOMPARE(s.scanner.port().line().parity(), QSerialPort::NoParity);
+        QCOMPARE(s.scanner.port().line().error(), QSerialPort::NoError);
     }
 
     void notificationText_data()
@@ -233,52 +222,37 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
-        Pty pty;
-        QVERIFY(pty.ok());
-        writeComIni(portLine(pty));
-        testsupport::ServicesFixture services;
-        core::pv().Nastroyki.ScanerIspolzovanie = true;
-        ScannerController scanner;
-        QSignalSpy spy(&scanner, &ScannerController::barcodeReceived);
-        scanner.ObnovitRabotuSoScanerom();
-        QVERIFY(scanner.isOpen());
+        OpenScanner s;
+        QVERIFY(s.scanner.isOpen());
 
-        pty.send(bytes);
+        QVERIFY(s.pty.send(bytes));
         if (text.isNull()) {
             // Nothing may come of it: the next code is the first one seen.
-            pty.send("7");
-            QVERIFY(spy.wait(2000));
-            QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("7"));
+            QVERIFY(s.pty.send("7"));
+            QVERIFY(s.codes.wait(2000));
+            QCOMPARE(s.codes.at(0).at(0).toString(), QStringLiteral("7"));
         } else {
-            QVERIFY(spy.wait(2000));
-            QCOMPARE(spy.at(0).at(0).toString(), text);
+            QVERIFY(s.codes.wait(2000));
+            QCOMPARE(s.codes.at(0).at(0).toString(), text);
         }
-        QCOMPARE(spy.count(), 1);
+        QCOMPARE(s.codes.count(), 1);
     }
 
     void twoNotificationsAreTwoCodes()
     {
-        Pty pty;
-        QVERIFY(pty.ok());
-        writeComIni(portLine(pty));
-        testsupport::ServicesFixture services;
-        core::pv().Nastroyki.ScanerIspolzovanie = true;
-        ScannerController scanner;
-        QSignalSpy spy(&scanner, &ScannerController::barcodeReceived);
-        scanner.ObnovitRabotuSoScanerom();
-
-        pty.send("460000");
-        QVERIFY(spy.wait(2000));
-        pty.send("0000012\r\n");
-        QVERIFY(spy.wait(2000));
-        QCOMPARE(spy.count(), 2);
-        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("460000"));
-        QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("0000012\r\n"));
+        OpenScanner s;
+        QVERIFY(s.pty.send("460000"));
+        QVERIFY(s.codes.wait(2000));
+        QVERIFY(s.pty.send("0000012\r\n"));
+        QVERIFY(s.codes.wait(2000));
+        QCOMPARE(s.codes.count(), 2);
+        QCOMPARE(s.codes.at(0).at(0).toString(), QStringLiteral("460000"));
+        QCOMPARE(s.codes.at(1).at(0).toString(), QStringLiteral("0000012\r\n"));
     }
 
     void flagOffLeavesPortClosed()
     {
-        Pty pty;
+        PseudoTerminal pty;
         QVERIFY(pty.ok());
         writeComIni(portLine(pty));
         testsupport::ServicesFixture services;
@@ -294,45 +268,42 @@ private slots:
         scanner.ObnovitRabotuSoScanerom();
         QVERIFY(!scanner.isOpen());
 
-        pty.send("4600000000012");
+        QVERIFY(pty.send("4600000000012"));
         QTest::qWait(200);
         QCOMPARE(spy.count(), 0);
         QCOMPARE(services.messages().texts(), QStringList());
     }
 
-    void missingPortGivesOneMessage()
+    void unopenablePortGivesOneMessage_data()
     {
-        writeComIni("Port=/dev/no-such-scanner\n");
-        testsupport::ServicesFixture services;
-        core::pv().Nastroyki.ScanerIspolzovanie = true;
-        ScannerController scanner;
-        scanner.ObnovitRabotuSoScanerom();
-        QVERIFY(!scanner.isOpen());
-        const QStringList texts = services.messages().texts();
-        QCOMPARE(texts.size(), 1);
-        QVERIFY2(texts[0].startsWith("EComPort Ошибка с сообщением: "), qPrintable(texts[0]));
-        QVERIFY2(texts[0].contains("/dev/no-such-scanner") && texts[0].contains("не найден"),
-                 qPrintable(texts[0]));
-
-        // Fixed settings take effect at the next call, without a restart.
-        Pty pty;
-        QVERIFY(pty.ok());
-        writeComIni(portLine(pty));
-        scanner.ObnovitRabotuSoScanerom();
-        QVERIFY(scanner.isOpen());
-        QCOMPARE(services.messages().texts().size(), 1);
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("missing") << "missing" << "не найден";
+        QTest::newRow("busy") << "busy" << "занят другой программой";
+        QTest::newRow("forbidden") << "forbidden" << "sudo usermod -aG";
     }
 
-    void busyPortSaysSo()
+    void unopenablePortGivesOneMessage()
     {
-        Pty pty;
+        QFETCH(QString, situation);
+        QFETCH(QString, says);
+        if (situation == "forbidden" && ::geteuid() == 0)
+            QSKIP("root opens every device");
+        PseudoTerminal pty;
         QVERIFY(pty.ok());
         ComPort other; // another program holding the scanner
-        ComPortSettings s;
-        s.port = pty.slave();
-        other.setSettings(s);
-        other.open();
-        writeComIni(portLine(pty));
+        if (situation == "missing") {
+            writeComIni("Port=/dev/no-such-scanner\n");
+        } else if (situation == "busy") {
+            ComPortSettings held;
+            held.port = pty.slavePath();
+            other.setSettings(held);
+            other.open();
+            writeComIni(portLine(pty));
+        } else {
+            QCOMPARE(::chmod(QFile::encodeName(pty.slavePath()).constData(), 0), 0);
+            writeComIni(portLine(pty));
+        }
         testsupport::ServicesFixture services;
         core::pv().Nastroyki.ScanerIspolzovanie = true;
         ScannerController scanner;
@@ -340,57 +311,37 @@ private slots:
         QVERIFY(!scanner.isOpen());
         const QStringList texts = services.messages().texts();
         QCOMPARE(texts.size(), 1);
-        QVERIFY2(texts[0].startsWith("EComPort Ошибка с сообщением: ") && texts[0].contains("занят"),
+        QVERIFY2(texts[0].startsWith("EComPort Ошибка с сообщением: ") && texts[0].contains(says),
                  qPrintable(texts[0]));
-    }
 
-    void forbiddenPortNamesTheGroup()
-    {
-        if (::geteuid() == 0)
-            QSKIP("root opens every device");
-        Pty pty;
-        QVERIFY(pty.ok());
-        QCOMPARE(::chmod(QFile::encodeName(pty.slave()).constData(), 0), 0);
-        writeComIni(portLine(pty));
-        testsupport::ServicesFixture services;
-        core::pv().Nastroyki.ScanerIspolzovanie = true;
-        ScannerController scanner;
+        // Mended settings take effect at the next call, without a restart.
+        PseudoTerminal fresh;
+        writeComIni(portLine(fresh));
         scanner.ObnovitRabotuSoScanerom();
-        QVERIFY(!scanner.isOpen());
-        const QStringList texts = services.messages().texts();
-        QCOMPARE(texts.size(), 1);
-        QVERIFY2(texts[0].contains("Нет доступа") && texts[0].contains("usermod -aG"),
-                 qPrintable(texts[0]));
+        QVERIFY2(scanner.isOpen(), qPrintable(services.messages().texts().join('\n')));
+        QCOMPARE(services.messages().texts().size(), 1);
     }
 
     void vanishedPortIsReportedOnceAndReopened()
     {
-        auto pty = std::make_unique<Pty>();
-        QVERIFY(pty->ok());
-        writeComIni(portLine(*pty));
-        testsupport::ServicesFixture services;
-        core::pv().Nastroyki.ScanerIspolzovanie = true;
-        ScannerController scanner;
-        QSignalSpy status(&scanner, &ScannerController::statusMessage);
-        scanner.ObnovitRabotuSoScanerom();
-        QVERIFY(scanner.isOpen());
-
-        pty->hangUp();
-        QVERIFY(status.wait(2000));
+        OpenScanner s;
+        QVERIFY(s.scanner.isOpen());
+        s.pty.hangUp();
+        QVERIFY(s.status.wait(2000));
         QTest::qWait(200);
-        QCOMPARE(status.count(), 1);
-        QVERIFY(status.at(0).at(0).toString().contains("отключился"));
-        QVERIFY(!scanner.isOpen());
-        QCOMPARE(services.messages().texts(), QStringList());
+        QCOMPARE(s.status.count(), 1);
+        QVERIFY(s.status.at(0).at(0).toString().contains("отключился"));
+        QVERIFY(!s.scanner.isOpen());
+        QCOMPARE(s.services.messages().texts(), QStringList());
 
         // Plugged in again (here: a new device path in the settings).
-        pty = std::make_unique<Pty>();
-        writeComIni(portLine(*pty));
-        scanner.ObnovitRabotuSoScanerom();
-        QVERIFY(scanner.isOpen());
-        QSignalSpy codes(&scanner, &ScannerController::barcodeReceived);
-        pty->send("42");
-        QVERIFY(codes.wait(2000));
+        PseudoTerminal fresh;
+        writeComIni(portLine(fresh));
+        s.scanner.ObnovitRabotuSoScanerom();
+        QVERIFY(s.scanner.isOpen());
+        QVERIFY(fresh.send("42"));
+        QVERIFY(s.codes.wait(2000));
+        QCOMPARE(s.codes.at(0).at(0).toString(), QStringLiteral("42"));
     }
 
     void simulatorFeedsTheScanner()
@@ -425,7 +376,7 @@ private slots:
     // The main window's side of "Настройки" around the settings window.
     void settingsWindowRoundTrip()
     {
-        Pty pty;
+        PseudoTerminal pty;
         QVERIFY(pty.ok());
         writeComIni(portLine(pty));
         testsupport::ServicesFixture services;
@@ -447,7 +398,7 @@ private slots:
             check->click();
             QCOMPARE(services.messages().texts(), QStringList());
             QVERIFY(form.port().connected());
-            pty.send("4600000000012\r\n");
+            QVERIFY(pty.send("4600000000012\r\n"));
             QVERIFY(rx.wait(2000));
             QCOMPARE(edit->text(), QStringLiteral("4600000000012\r\n"));
             QCOMPARE(rx.count(), 1);
@@ -470,7 +421,7 @@ private slots:
 
     void settingsWindowWithoutFlagOrSave()
     {
-        Pty pty;
+        PseudoTerminal pty;
         QVERIFY(pty.ok());
         writeComIni(portLine(pty) + "BaudRate=2400\n");
         const QByteArray before = [] {
@@ -498,9 +449,9 @@ private slots:
 
     void portDialogAppliesToTheWindowPort()
     {
-        Pty pty;
+        PseudoTerminal pty;
         QVERIFY(pty.ok());
-        Pty other;
+        PseudoTerminal other;
         QVERIFY(other.ok());
         writeComIni(portLine(pty));
         const QByteArray before = [] {
@@ -523,7 +474,7 @@ private slots:
             d.accept(); // refused: no port
             if (d.result() == QDialog::Accepted)
                 return int(QDialog::Accepted);
-            port->setEditText(other.slave());
+            port->setEditText(other.slavePath());
             auto *baud = d.findChild<QComboBox *>("ComboBoxBaudRate");
             baud->setCurrentIndex(baud->findText("19200"));
             auto *parity = d.findChild<QComboBox *>("ComboBoxParity");
@@ -533,7 +484,7 @@ private slots:
         };
         form.findChild<QPushButton *>("ButtonNastroitCom")->click();
         QCOMPARE(shown, 1);
-        QCOMPARE(offered, pty.slave());
+        QCOMPARE(offered, pty.slavePath());
         QCOMPARE(services.messages().texts().size(), 1); // the refused empty port
 
         // At once on the open test port, which now listens to the other device.
@@ -541,7 +492,7 @@ private slots:
         QCOMPARE(form.port().line().baudRate(), 19200);
         QCOMPARE(form.port().line().parity(), QSerialPort::EvenParity);
         QSignalSpy rx(&form.port(), &ComPort::received);
-        other.send("99");
+        QVERIFY(other.send("99"));
         QVERIFY(rx.wait(2000));
         QCOMPARE(form.findChild<QLineEdit *>("EditProverkaCom")->text(), QStringLiteral("99"));
         {
@@ -554,7 +505,7 @@ private slots:
         ComPortSettings stored;
         loadComPortSettings(core::IniFile(comIniPath()), stored);
         QCOMPARE(describe(stored), describe(form.port().settings()));
-        QCOMPARE(stored.port, other.slave());
+        QCOMPARE(stored.port, other.slavePath());
     }
 };
 

@@ -8,17 +8,15 @@
 // device open after the input ends so the last code is read before the
 // device disappears (default 500 ms). Empty lines are skipped.
 
+#include "scanner/PseudoTerminal.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <string>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -36,21 +34,6 @@ bool parseMs(const char *text, int &out)
     if (errno != 0 || end == text || *end != '\0' || v < 0 || v > 3600000)
         return false;
     out = int(v);
-    return true;
-}
-
-bool writeAll(int fd, const std::string &data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += std::size_t(n);
-    }
     return true;
 }
 
@@ -88,28 +71,12 @@ int main(int argc, char **argv)
         }
     }
 
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
-        std::perror("sim_scanner: pseudo-terminal");
+    scanner::PseudoTerminal pty;
+    if (!pty.ok()) {
+        std::fprintf(stderr, "sim_scanner: pseudo-terminal: %s\n", qPrintable(pty.errorText()));
         return 1;
     }
-    const char *slave = ::ptsname(master);
-    if (!slave) {
-        std::perror("sim_scanner: ptsname");
-        return 1;
-    }
-    // Raw from the start: codes sent before the program opens the device
-    // must not be echoed back or have their line endings translated.
-    if (const int fd = ::open(slave, O_RDWR | O_NOCTTY); fd >= 0) {
-        termios t{};
-        if (::tcgetattr(fd, &t) == 0) {
-            ::cfmakeraw(&t);
-            ::tcsetattr(fd, TCSANOW, &t);
-        }
-        ::close(fd);
-    }
-
-    std::cout << slave << std::endl;
+    std::cout << pty.slavePath().toStdString() << std::endl;
 
     std::string line;
     bool first = true;
@@ -122,12 +89,11 @@ int main(int argc, char **argv)
             sleepMs(delayMs);
         first = false;
         // One write per code, so the program gets it in one notification.
-        if (!writeAll(master, line + ending)) {
+        if (!pty.send(QByteArray::fromStdString(line + ending))) {
             std::perror("sim_scanner: write");
             return 1;
         }
     }
     sleepMs(lingerMs);
-    ::close(master);
     return 0;
 }
