@@ -275,12 +275,19 @@ struct RecordSet::Impl
         return s;
     }
 
-    void bindGuard(QSqlQuery &q, int source) const
+    // Runs an UPDATE or DELETE prepared with " WHERE rowid = ?" + guardSql()
+    // (its other values bound already) for one source row; raises unless it
+    // met exactly that row as the set holds it.
+    void execGuarded(QSqlQuery &q, int source) const
     {
+        q.addBindValue(rowIds[size_t(source)]);
         const Row &r = rows[size_t(source)];
         for (int f = 0; f < fields.size(); ++f)
             if (inTable[size_t(f)])
                 q.addBindValue(r[f]);
+        Connection::execPrepared(q);
+        if (q.numRowsAffected() != 1)
+            raise(QStringLiteral("Запись не найдена или изменена другим пользователем"));
     }
 
     // The row as the table holds it now; fields that are no table column
@@ -639,11 +646,7 @@ void RecordSet::updateRecord(int row, const QVariantMap &values)
                                              + QStringLiteral(" WHERE rowid = ?") + d->guardSql());
         for (auto it = values.constBegin(); it != values.constEnd(); ++it)
             q.addBindValue(it.value());
-        q.addBindValue(d->rowIds[size_t(s)]);
-        d->bindGuard(q, s);
-        Connection::execPrepared(q);
-        if (q.numRowsAffected() != 1)
-            raise(QStringLiteral("Запись не найдена или изменена другим пользователем"));
+        d->execGuarded(q, s);
         q.finish();
         fresh = d->readBack(d->rowIds[size_t(s)], d->rows[size_t(s)]);
         tx.commit();
@@ -694,13 +697,8 @@ void RecordSet::deleteRecords(QList<int> rows)
         Transaction tx(*d->connection);
         QSqlQuery q = d->connection->prepare(QStringLiteral("DELETE FROM ") + bracketed(d->writeTable)
                                              + QStringLiteral(" WHERE rowid = ?") + d->guardSql());
-        for (int s : sources) {
-            q.addBindValue(d->rowIds[size_t(s)]);
-            d->bindGuard(q, s);
-            Connection::execPrepared(q);
-            if (q.numRowsAffected() != 1)
-                raise(QStringLiteral("Запись не найдена или изменена другим пользователем"));
-        }
+        for (int s : sources)
+            d->execGuarded(q, s);
         q.finish();
         tx.commit();
     }

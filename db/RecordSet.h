@@ -71,7 +71,8 @@ public:
     QString text(int row, const QString &field) const;
     const Row &row(int row) const;
     qint64 rowId(int row) const;                  // the row's SQLite rowid
-    // Every loaded row, the filter ignored (e.g. the duplicate rule).
+    // Every loaded row, the filter ignored (e.g. the duplicate rule). Source
+    // rows keep their numbers until a delete or a re-read renumbers them.
     int sourceCount() const;
     const Row &sourceRow(int sourceRow) const;
     int sourceIndex(int row) const;
