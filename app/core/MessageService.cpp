@@ -15,7 +15,8 @@ public:
     Answer ask(const QString &text, Buttons buttons, Icon icon, const QString &caption) override
     {
         QMessageBox box(QApplication::activeWindow());
-        box.setWindowTitle(caption.isEmpty() ? QApplication::applicationDisplayName() : caption);
+        // The program's own name, not the executable's, heads every box.
+        box.setWindowTitle(caption.isEmpty() ? QStringLiteral("Трапезон") : caption);
         box.setText(text);
         switch (icon) {
         case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
