@@ -9,10 +9,13 @@
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "db/CheckDbCommand.h"
+#include "staff/List.h"
 
 #include <QApplication>
+#include <QPalette>
 #include <QCoreApplication>
 #include <QStringList>
+#include <QStyleFactory>
 #include <memory>
 
 namespace app {
@@ -56,7 +59,6 @@ int runProgram(int argc, char **argv)
 
     QApplication a(argc, argv);
     setNames();
-    QApplication::setApplicationDisplayName(QStringLiteral("Трапезон"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
@@ -65,12 +67,17 @@ int runProgram(int argc, char **argv)
         return 1;
     }
 
+    // Fusion draws every control from the palette and the sheet alike on any
+    // desktop, so the sheet's greys look the same everywhere.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(appPalette());
     a.setStyleSheet(appStyleSheet());
 
     // The windows in their order; the ones that live for the whole run are
     // handed to the main window, which calls on them.
     auto gl = std::make_unique<TGLForm>();
     auto reader = std::make_unique<TMainCRForm>();
+    auto list = std::make_unique<staff::TListForm>();
     auto report = std::make_unique<TOtchetForm>();
     auto photo = std::make_unique<TPhotoForm>();
     gl->setReaderWindow(reader.get());
@@ -84,6 +91,7 @@ int runProgram(int argc, char **argv)
     // Destroyed in the reverse order of creation, the main window last.
     photo.reset();
     report.reset();
+    list.reset();
     reader.reset();
     gl.reset();
     return rc;

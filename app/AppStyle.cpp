@@ -1,17 +1,12 @@
 #include "AppStyle.h"
 
+#include <QPalette>
+
 namespace app {
 
 QString appStyleSheet()
 {
     return QStringLiteral(R"(
-QWidget {
-    background-color: #d8d4cf;
-    color: #1f1c19;
-    selection-background-color: #6e6760;
-    selection-color: #ffffff;
-}
-QMainWindow, QDialog { background-color: #d8d4cf; }
 QMenuBar { background-color: #b9b3ac; color: #1f1c19; }
 QMenuBar::item { background: transparent; padding: 4px 10px; }
 QMenuBar::item:selected { background-color: #8c857d; color: #ffffff; }
@@ -73,9 +68,37 @@ QStatusBar QLabel { background: transparent; }
 QLabel { background: transparent; }
 QLabel#LabelKolVo { color: #2d2925; font-size: 40pt; font-weight: bold; }
 QLabel#LabelDoubleVP { color: #3a342e; font-size: 24pt; font-weight: bold; }
-QCheckBox, QRadioButton { background: transparent; }
 QToolTip { background-color: #fdfcfa; color: #1f1c19; border: 1px solid #6e6760; }
 )");
+}
+
+QPalette appPalette()
+{
+    const QColor window(0xd8, 0xd4, 0xcf);
+    const QColor base(0xf6, 0xf4, 0xf1);
+    const QColor text(0x1f, 0x1c, 0x19);
+    const QColor disabledText(0x86, 0x80, 0x79);
+    QPalette p;
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, QColor(0xeb, 0xe7, 0xe2));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(0xcf, 0xca, 0xc4));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Highlight, QColor(0x6e, 0x67, 0x60));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::ToolTipBase, QColor(0xfd, 0xfc, 0xfa));
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, disabledText);
+    p.setColor(QPalette::Light, QColor(0xf2, 0xef, 0xeb));
+    p.setColor(QPalette::Midlight, QColor(0xe2, 0xde, 0xd9));
+    p.setColor(QPalette::Mid, QColor(0x9b, 0x94, 0x8c));
+    p.setColor(QPalette::Dark, QColor(0x6e, 0x67, 0x60));
+    p.setColor(QPalette::Shadow, QColor(0x3b, 0x36, 0x31));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, disabledText);
+    return p;
 }
 
 } // namespace app

@@ -21,6 +21,7 @@
 #include "db/RecordSet.h"
 #include "db/StructureCheck.h"
 #include "scanner/ScannerController.h"
+#include "staff/List.h"
 #include "staff/ListDop.h"
 
 #include <QCalendarWidget>
@@ -140,7 +141,8 @@ void TGLForm::buildControls()
     MonthCalendar1->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     MonthCalendar1->setFirstDayOfWeek(Qt::Monday);
     MonthCalendar1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-    MonthCalendar1->setFixedSize(236, 168);
+    MonthCalendar1->setFixedWidth(236);
+    MonthCalendar1->setMinimumHeight(MonthCalendar1->sizeHint().height());
     left->addWidget(MonthCalendar1);
 
     QStringList items;
@@ -384,6 +386,8 @@ void TGLForm::wireLogic()
     // The employee list changed the employees: look-ups must see it at once.
     connect(&core::AppEvents::instance(), &core::AppEvents::employeeListClosed, this,
             &TGLForm::reloadEmployees);
+    connect(&core::AppEvents::instance(), &core::AppEvents::employeesChanged, this,
+            &TGLForm::reloadEmployees);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -613,11 +617,7 @@ void TGLForm::UdalenieClick()
     m_journalView->UdalenieClick(current, selected);
 }
 
-bool TGLForm::vibratSotrudnika()
-{
-    // The employee list arrives with the staff part.
-    return false;
-}
+bool TGLForm::vibratSotrudnika() { return staff::pickEmployee(this); }
 
 void TGLForm::reloadEmployees()
 {
@@ -680,7 +680,7 @@ bool TGLForm::eventFilter(QObject *watched, QEvent *event)
 
 // ---------------------------------------------------------------- menu
 
-void TGLForm::N3Click() {}
+void TGLForm::N3Click() { staff::openEmployeeList(this); }
 void TGLForm::N4Click()
 {
     staff::openDirectory(this, QStringLiteral("Dolj"), QStringLiteral("Должности"));
