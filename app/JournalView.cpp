@@ -13,6 +13,15 @@ namespace {
 const QString kTable = QStringLiteral("SpisokDoc");
 const QString kSortField = QStringLiteral("NMDateTimeTeh_Obrat");
 const QString kDeleteAction = QStringLiteral("УдалениеГлавная");
+
+// Compares a cell with a text without copying it: the duplicate search runs
+// over the whole journal in filter mode, at every registration.
+bool cellEquals(const QVariant &cell, const QString &text)
+{
+    if (cell.typeId() == QMetaType::QString)
+        return *static_cast<const QString *>(cell.constData()) == text;
+    return !cell.isNull() && cell.toString() == text;
+}
 } // namespace
 
 JournalView::JournalView(QObject *parent)
@@ -239,8 +248,8 @@ bool JournalView::uzheZaregistrirovan(const QString &fio, const QString &userGui
     const int n = m_journal->sourceCount();
     for (int i = 0; i < n; ++i) {
         const db::RecordSet::Row &r = m_journal->sourceRow(i);
-        if (r.at(iDate).toString() == date && r.at(iFio).toString() == fio
-            && r.at(iVid).toString() == vid && r.at(iGuid).toString() == userGuid)
+        if (cellEquals(r.at(iDate), date) && cellEquals(r.at(iFio), fio)
+            && cellEquals(r.at(iVid), vid) && cellEquals(r.at(iGuid), userGuid))
             return true;
     }
     return false;
