@@ -13,92 +13,13 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTableView>
-#include <QWheelEvent>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace staff {
-
-// ------------------------------------------------------------ grid helpers
-
-namespace spisok {
-
-void nastroitSetku(QTableView *grid)
-{
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->verticalHeader()->hide();
-    grid->horizontalHeader()->setStretchLastSection(false);
-    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    QFont small = grid->font();
-    small.setPointSize(8);
-    grid->setFont(small);
-    grid->horizontalHeader()->setFont(small);
-}
-
-bool prokrutkaKolesom(QTableView *grid, QEvent *event)
-{
-    if (event->type() != QEvent::Wheel)
-        return false;
-    const int delta = static_cast<QWheelEvent *>(event)->angleDelta().y();
-    QAbstractItemModel *model = grid->model();
-    const int count = model ? model->rowCount() : 0;
-    if (delta != 0 && count > 0) {
-        const int steps = std::max(1, std::abs(delta) / 120);
-        const QModelIndex current = grid->currentIndex();
-        int row = current.isValid() ? current.row() : 0;
-        row = std::clamp(row + (delta < 0 ? steps : -steps), 0, count - 1);
-        const QModelIndex target = model->index(row, current.isValid() ? current.column() : 0);
-        // Like the arrow keys: the cursor moves, the selection goes with it.
-        grid->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect
-                                                            | QItemSelectionModel::Rows);
-        grid->scrollTo(target);
-    }
-    return true;
-}
-
-QList<int> strokiDlyaUdaleniya(const QTableView *grid)
-{
-    const QModelIndex current = grid->currentIndex();
-    const QItemSelectionModel *selection = grid->selectionModel();
-    if (!current.isValid() || !selection || !selection->isRowSelected(current.row(), QModelIndex()))
-        return {};
-    QList<int> rows;
-    for (const QModelIndex &i : selection->selectedRows())
-        rows << i.row();
-    return rows;
-}
-
-int tekushayaStroka(const QTableView *grid)
-{
-    const QModelIndex current = grid->currentIndex();
-    if (current.isValid())
-        return current.row();
-    return grid->model() && grid->model()->rowCount() > 0 ? 0 : -1;
-}
-
-db::RecordSet::FilterFn filtrSoderzhit(const QString &field, const QString &text)
-{
-    const QString upper = text.toUpper();
-    int index = -2; // looked up once, at the first row judged
-    return [field, upper, index](const db::RecordSet &rs, const db::RecordSet::Row &row) mutable {
-        if (index == -2)
-            index = rs.fieldIndex(field);
-        if (index < 0)
-            return false;
-        const QString value = row.at(index).toString();
-        return !value.isEmpty() && value.toUpper().contains(upper);
-    };
-}
-
-} // namespace spisok
 
 // ------------------------------------------------------------ the window
 
@@ -111,15 +32,6 @@ const QString kNetFIO = QStringLiteral("Ф.И.О. не заполнено!");
 
 const QString kSektsiyaRazmer = QStringLiteral("DBGridRazmer");
 const QString kSektsiyaStolbtsy = QStringLiteral("DBGridColumns");
-
-// The frame around the grid: criterion and filter above it, the buttons
-// below, the margins. The opener adds it to the stored grid size and the
-// window keeps the grid exactly that much smaller, so the size written back
-// at closing is the size read at the next opening.
-constexpr int kRamkaShirina = 32;
-constexpr int kRamkaVisota = 116;
-constexpr int kPole = 16;
-constexpr int kVerkhSetki = 40;
 
 struct Stolbets
 {
@@ -238,7 +150,6 @@ TListForm::TListForm(QWidget *parent) : QDialog(parent)
     connect(ButtonOtborCl, &QPushButton::clicked, this, &TListForm::ComboBoxOtborChange);
 
     resize(RazmerOkna());
-    raspolozhit();
 }
 
 TListForm::~TListForm()
@@ -248,12 +159,7 @@ TListForm::~TListForm()
     FDQuery1->setConnection(nullptr);
 }
 
-QSize TListForm::RazmerOkna()
-{
-    const auto ini = core::openMainIni();
-    return QSize(ini->readInt(kSektsiyaRazmer, QStringLiteral("DBGridShirina"), 811) + kRamkaShirina,
-                 ini->readInt(kSektsiyaRazmer, QStringLiteral("DBGridVisota"), 329) + kRamkaVisota);
-}
+QSize TListForm::RazmerOkna() { return spisok::razmerOkna(kSektsiyaRazmer, 811, 329); }
 
 QList<db::RecordSet::Column> TListForm::kolonki()
 {
@@ -284,26 +190,10 @@ QString TListForm::poleKriteriya(int index)
     return index >= 0 && index < fields.size() ? fields[index] : fields[0];
 }
 
-void TListForm::raspolozhit()
-{
-    const int w = width();
-    const int h = height();
-    ComboBoxOtbor->setGeometry(kPole, 8, 150, 24);
-    EditOtbor->setGeometry(kPole + 158, 8, w - 2 * kPole - 158 - 34, 24);
-    ButtonOtborCl->setGeometry(w - kPole - 28, 8, 28, 24);
-    DBGrid1->setGeometry(kPole, kVerkhSetki, w - kRamkaShirina, h - kRamkaVisota);
-    const int y = kVerkhSetki + DBGrid1->height() + 12;
-    Sozdanie->setGeometry(kPole, y, 100, 28);
-    Otkrit->setGeometry(kPole + 108, y, 100, 28);
-    SozdanieVibora->setGeometry(kPole + 108, y, 100, 28);
-    Udalenie->setGeometry(kPole + 216, y, 100, 28);
-    Zakrit->setGeometry(w - kPole - 100, y, 100, 28);
-}
-
 void TListForm::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    raspolozhit();
+    spisok::raspolozhit(*this, ComboBoxOtbor, 150, EditOtbor, ButtonOtborCl, DBGrid1, knopki());
 }
 
 bool TListForm::rezhimObzor() const { return m_rezhim == kObzor; }
@@ -320,10 +210,7 @@ void TListForm::FormShow()
     m_shown = true;
     auto &pv = core::pv();
     m_rezhim = pv.RezhimSpiskaSotrudnikov;
-    const bool obzor = rezhimObzor();
-    Sozdanie->setText(obzor ? QStringLiteral("Создать") : QStringLiteral("Выбрать"));
-    Otkrit->setVisible(obzor);
-    SozdanieVibora->setVisible(!obzor);
+    spisok::knopkiRezhima(knopki(), rezhimObzor());
 
     ComboBoxOtbor->setCurrentIndex(0);
 

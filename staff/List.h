@@ -1,5 +1,6 @@
 #pragma once
 #include "db/RecordSet.h"
+#include "staff/ListGrid.h"
 
 #include <QDialog>
 #include <QList>
@@ -8,7 +9,6 @@
 #include <memory>
 
 class QComboBox;
-class QEvent;
 class QLineEdit;
 class QPushButton;
 class QTableView;
@@ -18,26 +18,6 @@ class Connection;
 }
 
 namespace staff {
-
-// Behaviour every list window's grid shares.
-namespace spisok {
-
-// Read-only, whole rows, several rows selectable, no row numbers, font size 8.
-void nastroitSetku(QTableView *grid);
-// A wheel event over the grid's viewport moves the current row by one line
-// per step (down or up). True when `event` was such an event and is handled.
-bool prokrutkaKolesom(QTableView *grid, QEvent *event);
-// The selected rows to delete, but only when the current row is one of
-// them; otherwise none (the cursor moved away from the selection).
-QList<int> strokiDlyaUdaleniya(const QTableView *grid);
-// The current row, or the first when the grid has rows but no current one;
-// -1 for an empty grid.
-int tekushayaStroka(const QTableView *grid);
-// A row passes when `text`, upper-cased, occurs in the upper-cased value of
-// `field`; an empty value never passes.
-db::RecordSet::FilterFn filtrSoderzhit(const QString &field, const QString &text);
-
-} // namespace spisok
 
 // The employee list (table Users) in browse mode ("obzor": create, open,
 // delete) or choose mode ("vibor": pick one employee into
@@ -86,7 +66,6 @@ private:
     void Sozdat();
     void OtkrRedaktir();
     bool rezhimObzor() const;
-    void raspolozhit();
     void sotrudnikiIzmeneny();
 
     QComboBox *ComboBoxOtbor = nullptr;
@@ -98,6 +77,7 @@ private:
     QPushButton *SozdanieVibora = nullptr;
     QPushButton *Udalenie = nullptr;
     QPushButton *Zakrit = nullptr;
+    spisok::Knopki knopki() const { return {Sozdanie, Otkrit, SozdanieVibora, Udalenie, Zakrit}; }
 
     std::unique_ptr<db::Connection> m_connection;
     db::RecordSet *FDQuery1 = nullptr;

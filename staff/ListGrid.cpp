@@ -1,0 +1,125 @@
+#include "staff/ListGrid.h"
+
+#include "core/IniSettings.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace staff::spisok {
+
+namespace {
+constexpr int kPole = 16;
+constexpr int kVerkhSetki = 40;
+} // namespace
+
+QSize razmerOkna(const QString &section, int shirinaPoUmolchaniyu, int visotaPoUmolchaniyu)
+{
+    const auto ini = core::openMainIni();
+    return QSize(ini->readInt(section, QStringLiteral("DBGridShirina"), shirinaPoUmolchaniyu) + kRamkaShirina,
+                 ini->readInt(section, QStringLiteral("DBGridVisota"), visotaPoUmolchaniyu) + kRamkaVisota);
+}
+
+void nastroitSetku(QTableView *grid)
+{
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setStretchLastSection(false);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    QFont small = grid->font();
+    small.setPointSize(8);
+    grid->setFont(small);
+    grid->horizontalHeader()->setFont(small);
+}
+
+bool prokrutkaKolesom(QTableView *grid, QEvent *event)
+{
+    if (event->type() != QEvent::Wheel)
+        return false;
+    const int delta = static_cast<QWheelEvent *>(event)->angleDelta().y();
+    QAbstractItemModel *model = grid->model();
+    const int count = model ? model->rowCount() : 0;
+    if (delta != 0 && count > 0) {
+        const int steps = std::max(1, std::abs(delta) / 120);
+        const QModelIndex current = grid->currentIndex();
+        int row = current.isValid() ? current.row() : 0;
+        row = std::clamp(row + (delta < 0 ? steps : -steps), 0, count - 1);
+        const QModelIndex target = model->index(row, current.isValid() ? current.column() : 0);
+        // Like the arrow keys: the cursor moves, the selection goes with it.
+        grid->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect
+                                                            | QItemSelectionModel::Rows);
+        grid->scrollTo(target);
+    }
+    return true;
+}
+
+QList<int> strokiDlyaUdaleniya(const QTableView *grid)
+{
+    const QModelIndex current = grid->currentIndex();
+    const QItemSelectionModel *selection = grid->selectionModel();
+    if (!current.isValid() || !selection || !selection->isRowSelected(current.row(), QModelIndex()))
+        return {};
+    QList<int> rows;
+    for (const QModelIndex &i : selection->selectedRows())
+        rows << i.row();
+    return rows;
+}
+
+int tekushayaStroka(const QTableView *grid)
+{
+    const QModelIndex current = grid->currentIndex();
+    if (current.isValid())
+        return current.row();
+    return grid->model() && grid->model()->rowCount() > 0 ? 0 : -1;
+}
+
+db::RecordSet::FilterFn filtrSoderzhit(const QString &field, const QString &text)
+{
+    const QString upper = text.toUpper();
+    int index = -2; // looked up once, at the first row judged
+    return [field, upper, index](const db::RecordSet &rs, const db::RecordSet::Row &row) mutable {
+        if (index == -2)
+            index = rs.fieldIndex(field);
+        if (index < 0)
+            return false;
+        const QString value = row.at(index).toString();
+        return !value.isEmpty() && value.toUpper().contains(upper);
+    };
+}
+
+void knopkiRezhima(const Knopki &k, bool obzor)
+{
+    k.Sozdanie->setText(obzor ? QStringLiteral("Создать") : QStringLiteral("Выбрать"));
+    k.Otkrit->setVisible(obzor);
+    k.SozdanieVibora->setVisible(!obzor);
+}
+
+void raspolozhit(QWidget &okno, QWidget *vperedi, int shirinaVperedi, QLineEdit *filtr,
+                 QPushButton *ochistka, QTableView *grid, const Knopki &k)
+{
+    const int w = okno.width();
+    const int h = okno.height();
+    const int filtrX = kPole + shirinaVperedi + 8;
+    if (vperedi)
+        vperedi->setGeometry(kPole, 8, shirinaVperedi, 24);
+    filtr->setGeometry(filtrX, 8, w - kPole - 34 - filtrX, 24);
+    ochistka->setGeometry(w - kPole - 28, 8, 28, 24);
+    grid->setGeometry(kPole, kVerkhSetki, w - kRamkaShirina, h - kRamkaVisota);
+    const int y = kVerkhSetki + grid->height() + 12;
+    k.Sozdanie->setGeometry(kPole, y, 100, 28);
+    k.Otkrit->setGeometry(kPole + 108, y, 100, 28);
+    k.SozdanieVibora->setGeometry(kPole + 108, y, 100, 28);
+    k.Udalenie->setGeometry(kPole + 216, y, 100, 28);
+    k.Zakrit->setGeometry(w - kPole - 100, y, 100, 28);
+}
+
+} // namespace staff::spisok

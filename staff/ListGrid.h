@@ -1,0 +1,68 @@
+#pragma once
+#include "db/RecordSet.h"
+
+#include <QList>
+#include <QSize>
+#include <QString>
+
+class QEvent;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QWidget;
+
+// What the list windows (the employee list, the directory window) share:
+// their grid's behaviour, their frame around the grid and their buttons.
+namespace staff::spisok {
+
+// The frame around the grid: the filter row above it, the buttons below, the
+// margins. An opener adds it to the stored grid size; the window keeps its
+// grid exactly that much smaller, so the grid size written back at closing is
+// the size read at the next opening.
+constexpr int kRamkaShirina = 32;
+constexpr int kRamkaVisota = 116;
+
+// The window size from the stored grid size (keys DBGridShirina and
+// DBGridVisota of `section` in CRIni.ini) plus the frame.
+QSize razmerOkna(const QString &section, int shirinaPoUmolchaniyu, int visotaPoUmolchaniyu);
+
+// Read-only, whole rows, several rows selectable, no row numbers, user-sized
+// columns, font size 8.
+void nastroitSetku(QTableView *grid);
+
+// A wheel event over the grid's viewport moves the current row by one line
+// per step (down or up). True when `event` was one and is handled.
+bool prokrutkaKolesom(QTableView *grid, QEvent *event);
+
+// The selected rows to delete, but only when the current row is one of
+// them; otherwise none (the cursor was moved away from the selection).
+QList<int> strokiDlyaUdaleniya(const QTableView *grid);
+
+// The current row, or the first when the grid has rows but no current one;
+// -1 for an empty grid.
+int tekushayaStroka(const QTableView *grid);
+
+// A row passes when `text`, upper-cased, occurs in the upper-cased value of
+// `field`; an empty value never passes.
+db::RecordSet::FilterFn filtrSoderzhit(const QString &field, const QString &text);
+
+struct Knopki
+{
+    QPushButton *Sozdanie;
+    QPushButton *Otkrit;
+    QPushButton *SozdanieVibora;
+    QPushButton *Udalenie;
+    QPushButton *Zakrit;
+};
+
+// Browse mode: Sozdanie "Создать" and Otkrit; any other mode: Sozdanie
+// "Выбрать" and SozdanieVibora in Otkrit's place.
+void knopkiRezhima(const Knopki &k, bool obzor);
+
+// Places the controls in `okno`: `vperedi` (a caption or the criterion
+// list, `shirinaVperedi` wide), the filter field and its "X" on the top row,
+// the grid below, the buttons under the grid.
+void raspolozhit(QWidget &okno, QWidget *vperedi, int shirinaVperedi, QLineEdit *filtr,
+                 QPushButton *ochistka, QTableView *grid, const Knopki &k);
+
+} // namespace staff::spisok
