@@ -349,6 +349,33 @@ private slots:
         QCOMPARE(child<QLabel>(*w, "LabelDoubleVP")->font().pointSize(), 24);
     }
 
+    // Enter presses "Добавить" (the employee list), except in the barcode
+    // field, where it confirms the typed code instead.
+    void enterConfirmsTheBarcodeElsewhereAdds()
+    {
+        auto w = start();
+        child<TRadioGroup>(*w, "VidPitaniya")->button(2)->click();
+        QStringList modals;
+        m_services->onModal = [&](QDialog &d) {
+            modals << d.metaObject()->className();
+            return int(QDialog::Rejected);
+        };
+        auto *code = child<QLineEdit>(*w, "GLEditShtrKod");
+        code->setFocus();
+        QTest::keyClicks(code, QStringLiteral("4600000000008"));
+        QTest::keyClick(code, Qt::Key_Return);
+        QCOMPARE(messages().texts(),
+                 QStringList{QStringLiteral("Штрихкод: \"4600000000008\" не найден.")});
+        QVERIFY(modals.isEmpty());
+        QVERIFY(code->text().isEmpty());
+
+        auto *grid = child<QWidget>(*w, "DBGrid1");
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Return);
+        QCOMPARE(modals, QStringList{QStringLiteral("staff::TListForm")});
+        QVERIFY(child<QPushButton>(*w, "Dobavlenie")->isEnabled());
+    }
+
     // "Справка" -> "Информация" shows where the program keeps its files.
     void informationWindowNamesTheFiles()
     {
