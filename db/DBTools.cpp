@@ -117,6 +117,17 @@ QString moneyOperand(const QString &value)
     return quoted(value);
 }
 
+// One statement on the routines' connection: "ok" once it has run.
+QString runStatement(const QString &accessSql)
+{
+    if (!BDPodkluchena())
+        return kNetPodklucheniya;
+    return guarded([&] {
+        current()->exec(accessSql);
+        return kOk;
+    });
+}
+
 } // namespace
 
 db::Connection *connection()
@@ -186,26 +197,15 @@ QString ProverkaNalichiyaStolbtsa(const QString &table, const QString &column)
 QString SozdanieTablitsy(const QString &table, const QString &column, const QString &type,
                          const QString &size, bool nullsAllowed)
 {
-    if (!BDPodkluchena())
-        return kNetPodklucheniya;
-    return guarded([&] {
-        current()->exec(QStringLiteral("CREATE TABLE ") + table + QStringLiteral("(")
-                        + columnDefinition(column, type, size, nullsAllowed)
-                        + QStringLiteral(")"));
-        return kOk;
-    });
+    return runStatement(QStringLiteral("CREATE TABLE ") + table + QStringLiteral("(")
+                        + columnDefinition(column, type, size, nullsAllowed) + QStringLiteral(")"));
 }
 
 QString DobavlenieStolbtsa(const QString &table, const QString &column, const QString &type,
                            const QString &size, bool nullsAllowed)
 {
-    if (!BDPodkluchena())
-        return kNetPodklucheniya;
-    return guarded([&] {
-        current()->exec(QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" ADD ")
+    return runStatement(QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" ADD ")
                         + columnDefinition(column, type, size, nullsAllowed));
-        return kOk;
-    });
 }
 
 QString MaksimalnoyeZnacheniye(const QString &table, const QString &column)
