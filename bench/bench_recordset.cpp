@@ -2,21 +2,18 @@
 // load of the whole table, the sort by the journal key, one judging of every
 // row by the journal's day filter, and one registration-sized insert with the
 // filter and the sort in force.
+#include "BenchStats.h"
 #include "db/Connection.h"
 #include "db/RecordSet.h"
 #include "core/TextUtil.h"
 
 #include <QCoreApplication>
 #include <QDate>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
 
 namespace {
 
@@ -59,25 +56,7 @@ void createJournal(db::Connection &c, int rows)
     c.commit();
 }
 
-struct Figures
-{
-    double median, p95;
-};
-
-Figures measure(int times, const std::function<void()> &step)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < times; ++i) {
-        QElapsedTimer t;
-        t.start();
-        step();
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, size_t(double(ms.size()) * 0.95))]};
-}
-
-void print(int rows, const char *what, Figures f)
+void print(int rows, const char *what, bench::Figures f)
 {
     std::printf("%8d rows  %-34s median %9.2f ms   p95 %9.2f ms\n", rows, what, f.median, f.p95);
     std::fflush(stdout);
@@ -108,18 +87,18 @@ int main(int argc, char **argv)
             return r[allTeh].toString().toUpper().contains(key);
         });
 
-        print(rows, "load (open)", measure(5, [&] { rs.open(); }));
-        print(rows, "sort by NMDateTimeTeh_Obrat", measure(5, [&] {
+        print(rows, "load (open)", bench::measure(5, [&] { rs.open(); }));
+        print(rows, "sort by NMDateTimeTeh_Obrat", bench::measure(5, [&] {
                   rs.clearSort();
                   rs.sortBy("NMDateTimeTeh_Obrat");
               }));
-        print(rows, "filter off and on", measure(5, [&] {
+        print(rows, "filter off and on", bench::measure(5, [&] {
                   rs.setFiltered(false);
                   rs.setFiltered(true);
               }));
-        print(rows, "sort again (in force)", measure(50, [&] { rs.sortBy("NMDateTimeTeh_Obrat"); }));
+        print(rows, "sort again (in force)", bench::measure(50, [&] { rs.sortBy("NMDateTimeTeh_Obrat"); }));
         int n = 0;
-        print(rows, "insert one row (filtered, sorted)", measure(50, [&] {
+        print(rows, "insert one row (filtered, sorted)", bench::measure(50, [&] {
                   QVariantMap v;
                   v["NMZapisID"] = core::newRecId();
                   v["NMAllTeh"] = key + QString::number(n++);
@@ -127,7 +106,7 @@ int main(int argc, char **argv)
                   v["NMStoimost"] = 45.5;
                   rs.insertRecord(v);
               }));
-        print(rows, "delete one row", measure(20, [&] { rs.deleteRecords({0}); }));
+        print(rows, "delete one row", bench::measure(20, [&] { rs.deleteRecords({0}); }));
     }
     return 0;
 }

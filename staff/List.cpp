@@ -258,10 +258,7 @@ void TListForm::FormActivate()
 
 void TListForm::SozdanieClick()
 {
-    // The mode is read anew, as the opener may have set it after creating us.
-    if (!core::pv().RezhimSpiskaSotrudnikov.isEmpty())
-        m_rezhim = core::pv().RezhimSpiskaSotrudnikov;
-    if (rezhimObzor())
+    if (rezhimObzor()) // the mode read at showing holds for the whole showing
         Sozdat();
     else
         Vibor();
@@ -269,8 +266,6 @@ void TListForm::SozdanieClick()
 
 void TListForm::DBGrid1DblClick()
 {
-    if (!core::pv().RezhimSpiskaSotrudnikov.isEmpty())
-        m_rezhim = core::pv().RezhimSpiskaSotrudnikov;
     if (rezhimObzor())
         OtkrRedaktir();
     else
