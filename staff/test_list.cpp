@@ -193,11 +193,15 @@ private slots:
             QCOMPARE(f.recordSet()->count(), 4);
 
             // Three selected, the cursor on the middle one: one question deletes all three.
+            // With RefreshQuery the main window hears of it at once.
+            core::pv().Nastroyki.RefreshQuery = true;
+            QSignalSpy changed(&core::AppEvents::instance(), &core::AppEvents::employeesChanged);
             selectRows(f, {1, 2, 3});
             g.selectionModel()->setCurrentIndex(f.recordSet()->index(2, 0), QItemSelectionModel::NoUpdate);
             click(f, "Udalenie");
             QCOMPARE(s.services.messages().messages.size(), 2);
             QCOMPARE(shownNames(f), QStringList({""}));
+            QCOMPARE(changed.size(), 1);
         };
         staff::openEmployeeList(nullptr);
         QCOMPARE(m_db->column("Users", "RecID"), QStringList({"R4"}));
