@@ -1,6 +1,7 @@
 #include "staff/ListDop.h"
 
 #include "staff/DopEdit.h"
+#include "staff/ListGrid.h"
 
 #include "core/Error.h"
 #include "core/IniSettings.h"
@@ -12,12 +13,10 @@
 
 #include <QEvent>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QWheelEvent>
 
 namespace staff {
 
@@ -29,15 +28,6 @@ const QString kNetNaimenovaniya = QStringLiteral("Наименование не 
 
 const QString kSektsiyaRazmer = QStringLiteral("DBGridRazmerDop");
 const QString kSektsiyaStolbtsy = QStringLiteral("DBGridColumnsDop");
-
-// The frame around the grid: the filter row above it, the buttons below and
-// the margins. The opener adds it to the stored grid size and the window
-// keeps the grid exactly that much smaller, so the size written back at
-// closing is the size read at the next opening.
-constexpr int kRamkaShirina = 32;
-constexpr int kRamkaVisota = 116;
-constexpr int kPole = 16;
-constexpr int kVerkhSetki = 40;
 
 void pokazatOshibku(const core::Error &e)
 {
@@ -52,9 +42,8 @@ TDopForm::TDopForm(QWidget *parent) : QDialog(parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setMinimumSize(460, 200);
 
-    auto *label = new QLabel(QStringLiteral("Отбор:"), this);
-    label->setObjectName(QStringLiteral("LabelOtbor"));
-    label->setGeometry(kPole, 12, 50, 20);
+    LabelOtbor = new QLabel(QStringLiteral("Отбор:"), this);
+    LabelOtbor->setObjectName(QStringLiteral("LabelOtbor"));
     EditOtbor = new QLineEdit(this);
     EditOtbor->setObjectName(QStringLiteral("EditOtbor"));
     ButtonOtborCl = new QPushButton(QStringLiteral("X"), this);
@@ -62,16 +51,7 @@ TDopForm::TDopForm(QWidget *parent) : QDialog(parent)
 
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    DBGrid1->verticalHeader()->hide();
-    DBGrid1->horizontalHeader()->setStretchLastSection(false);
-    QFont small = DBGrid1->font();
-    small.setPointSize(8);
-    DBGrid1->setFont(small);
-    DBGrid1->horizontalHeader()->setFont(small);
+    spisok::nastroitSetku(DBGrid1);
     DBGrid1->viewport()->installEventFilter(this);
 
     const auto button = [this](const char *name, const QString &caption) {
@@ -134,26 +114,12 @@ QString TDopForm::ZagolovokStolbtsa(const QString &table)
     return table;
 }
 
-QSize TDopForm::RazmerOkna()
-{
-    const auto ini = core::openMainIni();
-    return QSize(ini->readInt(kSektsiyaRazmer, QStringLiteral("DBGridShirina"), 500) + kRamkaShirina,
-                 ini->readInt(kSektsiyaRazmer, QStringLiteral("DBGridVisota"), 200) + kRamkaVisota);
-}
+QSize TDopForm::RazmerOkna() { return spisok::razmerOkna(kSektsiyaRazmer, 500, 200); }
 
 void TDopForm::raspolozhit()
 {
-    const int w = width();
-    const int h = height();
-    EditOtbor->setGeometry(kPole + 56, 8, w - 2 * kPole - 56 - 34, 24);
-    ButtonOtborCl->setGeometry(w - kPole - 28, 8, 28, 24);
-    DBGrid1->setGeometry(kPole, kVerkhSetki, w - kRamkaShirina, h - kRamkaVisota);
-    const int y = kVerkhSetki + DBGrid1->height() + 12;
-    Sozdanie->setGeometry(kPole, y, 100, 28);
-    Otkrit->setGeometry(kPole + 108, y, 100, 28);
-    SozdanieVibora->setGeometry(kPole + 108, y, 100, 28);
-    Udalenie->setGeometry(kPole + 216, y, 100, 28);
-    Zakrit->setGeometry(w - kPole - 100, y, 100, 28);
+    spisok::raspolozhit(*this, LabelOtbor, 50, EditOtbor, ButtonOtborCl, DBGrid1,
+                        {Sozdanie, Otkrit, SozdanieVibora, Udalenie, Zakrit});
 }
 
 void TDopForm::resizeEvent(QResizeEvent *event)
@@ -177,10 +143,7 @@ void TDopForm::FormShow()
 {
     auto &pv = core::pv();
     m_rezhim = pv.RezhimSpravochnika;
-    const bool obzor = rezhimObzor();
-    Sozdanie->setText(obzor ? QStringLiteral("Создать") : QStringLiteral("Выбрать"));
-    Otkrit->setVisible(obzor);
-    SozdanieVibora->setVisible(!obzor);
+    spisok::knopkiRezhima({Sozdanie, Otkrit, SozdanieVibora, Udalenie, Zakrit}, rezhimObzor());
 
     m_table = pv.TablitsaSpravochnika;
     const auto ini = core::openMainIni();
@@ -216,14 +179,6 @@ void TDopForm::changeEvent(QEvent *event)
     }
 }
 
-int TDopForm::tekushayaStroka() const
-{
-    const QModelIndex current = DBGrid1->currentIndex();
-    if (current.isValid())
-        return current.row();
-    return m_query->count() > 0 ? 0 : -1;
-}
-
 void TDopForm::SozdanieClick()
 {
     if (rezhimObzor())
@@ -242,7 +197,7 @@ void TDopForm::DBGrid1DblClick()
 
 void TDopForm::Vibor()
 {
-    const int row = tekushayaStroka();
+    const int row = spisok::tekushayaStroka(DBGrid1);
     core::pv().VibrannoeNaimenovanie = row >= 0 ? m_query->text(row, kNM) : QString();
     accept();
 }
@@ -276,7 +231,7 @@ void TDopForm::Sozdat()
 
 void TDopForm::OtkrRedaktir()
 {
-    const int row = tekushayaStroka();
+    const int row = spisok::tekushayaStroka(DBGrid1);
     if (row < 0)
         return; // nothing to edit in an empty list
     auto &pv = core::pv();
@@ -303,16 +258,12 @@ void TDopForm::OtkrRedaktir()
 
 void TDopForm::UdalenieClick()
 {
-    const QModelIndex current = DBGrid1->currentIndex();
-    QItemSelectionModel *selection = DBGrid1->selectionModel();
-    if (!current.isValid() || !selection->isRowSelected(current.row(), QModelIndex()))
+    const QList<int> rows = spisok::strokiDlyaUdaleniya(DBGrid1);
+    if (rows.isEmpty())
         return;
     if (core::ask(QStringLiteral("Подтвердить удаление?"), core::Buttons::OkCancel, core::Icon::None)
         != core::Answer::Ok)
         return;
-    QList<int> rows;
-    for (const QModelIndex &i : selection->selectedRows())
-        rows << i.row();
     try {
         m_query->deleteRecords(rows);
         if (core::pv().Nastroyki.RefreshGrid)
@@ -330,11 +281,7 @@ void TDopForm::EditOtborChange()
             m_query->setFiltered(false);
             return;
         }
-        const QString upper = filter.toUpper();
-        m_query->setFilter([upper](const db::RecordSet &rs, const db::RecordSet::Row &row) {
-            const int i = rs.fieldIndex(kNM);
-            return i >= 0 && row.at(i).toString().toUpper().contains(upper);
-        });
+        m_query->setFilter(spisok::filtrSoderzhit(kNM, filter));
         m_query->setFiltered(false);
         m_query->setFiltered(true);
     } catch (const core::Error &e) {
@@ -349,19 +296,8 @@ void TDopForm::ButtonOtborClClick()
 
 bool TDopForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == DBGrid1->viewport() && event->type() == QEvent::Wheel) {
-        // Every wheel step moves the current row by one, as the arrow keys do.
-        const int delta = static_cast<QWheelEvent *>(event)->angleDelta().y();
-        const int steps = std::max(1, std::abs(delta) / 120);
-        const int count = m_query->count();
-        if (delta != 0 && count > 0) {
-            int row = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().row() : 0;
-            row = std::clamp(row + (delta < 0 ? steps : -steps), 0, count - 1);
-            DBGrid1->setCurrentIndex(m_query->index(row, 0));
-            DBGrid1->scrollTo(m_query->index(row, 0));
-        }
+    if (watched == DBGrid1->viewport() && spisok::prokrutkaKolesom(DBGrid1, event))
         return true;
-    }
     return QDialog::eventFilter(watched, event);
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <memory>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
@@ -55,9 +56,9 @@ private:
     void Sozdat();
     void OtkrRedaktir();
     bool rezhimObzor() const;
-    int tekushayaStroka() const;
     void raspolozhit();
 
+    QLabel *LabelOtbor = nullptr;
     QLineEdit *EditOtbor = nullptr;
     QPushButton *ButtonOtborCl = nullptr;
     QTableView *DBGrid1 = nullptr;
