@@ -255,19 +255,26 @@ bool JournalView::uzheZaregistrirovan(const QString &fio, const QString &userGui
     return false;
 }
 
-void JournalView::dobavitZapis(const QVariantMap &values)
+bool JournalView::ensureOpen()
 {
     if (!m_journal)
-        throw core::Error(QStringLiteral("EDatabaseError"),
-                          QStringLiteral("Журнал питания не подключен."));
+        return false;
     if (!m_journal->isOpen()) {
-        // Query mode before its first refresh: load the day first so that the
-        // new row joins the rows it belongs to.
-        Sortirovka_Zapros();
-        if (!m_journal->isOpen())
-            throw core::Error(QStringLiteral("EDatabaseError"),
-                              QStringLiteral("Журнал питания не открыт."));
+        // Query mode before its first refresh, or a load that failed at
+        // connection: load now, so that the duplicate rule sees the day.
+        if (queryMode())
+            Sortirovka_Zapros();
+        else
+            openAtConnection();
     }
+    return m_journal->isOpen();
+}
+
+void JournalView::dobavitZapis(const QVariantMap &values)
+{
+    if (!m_journal || !m_journal->isOpen())
+        throw core::Error(QStringLiteral("EDatabaseError"),
+                          QStringLiteral("Журнал питания не открыт."));
     if (m_allTehIndex < 0)
         rebuildKeyCache();
     m_journal->insertRecord(values);

@@ -90,7 +90,10 @@ public:
     int kolVo() const;
     void pokazatKolVo();
 
-    // For registration. Whether the journal holds a row of this name,
+    // For registration. Loads the journal when it is not loaded yet; false
+    // when it cannot be (the error has been shown).
+    bool ensureOpen();
+    // Whether the journal holds a row of this name,
     // employee, meal type and date; every loaded row counts, also those a
     // name filter hides.
     bool uzheZaregistrirovan(const QString &fio, const QString &userGuid,

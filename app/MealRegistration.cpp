@@ -251,6 +251,15 @@ void MealRegistration::registerOne(const Entry &entry)
 
     const QString date = core::ruDate(day);
 
+    // Without the journal no duplicate could be found: register nothing.
+    if (!m_journal.ensureOpen()) {
+        if (m_sounds.neProshla)
+            ButtonNeProshlaClick();
+        core::showMessage(QStringLiteral("Журнал питания не открыт. Питание не зарегистрировано."),
+                          core::Icon::Error);
+        return;
+    }
+
     if (!n.RazreshitPitaniyeNeskolkoRaz
         && m_journal.uzheZaregistrirovan(b.FIO, b.RecID, vid, date)) {
         PokazVStatusBare(b.FIO + QStringLiteral("   УЖЕ БЫЛ ЗАРЕГИСТРИРОВАН. ") + date
