@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
@@ -110,6 +111,7 @@ private slots:
     void cardFromRegistrationIsTrimmedTypedIsNot();
     void registrationPollsTheLastCard();
     void pickers();
+    void templatePicker();
 };
 
 void TestUserEdit::showsAndSavesTheBuffer()
@@ -395,6 +397,34 @@ void TestUserEdit::pickers()
     QCOMPARE(seen, (QStringList{"Выбрать|Podr|vibor", "Выбрать|Dolj|vibor"}));
     QCOMPARE(ed.services.messages().texts(), QStringList{"Наименование не заполнено!"});
     QCOMPARE(core::pv().RezhimSpravochnika, QString());
+}
+
+void TestUserEdit::templatePicker()
+{
+    stafftest::TestDb db;
+    QTemporaryDir dir;
+    const QString maket = dir.filePath(QStringLiteral("MaketKS.docx"));
+    QFile(maket).open(QIODevice::WriteOnly);
+    openStored("Иванов", "", "", "", "R1");
+    Editor ed;
+    QString filter;
+    auto onEditor = ed.services.onModal;
+    ed.services.onModal = [&](QDialog &d) {
+        auto *files = qobject_cast<QFileDialog *>(&d);
+        if (!files)
+            return onEditor(d);
+        filter = files->nameFilters().join(';');
+        files->selectFile(maket);
+        static_cast<QDialog *>(files)->accept();
+        return d.result();
+    };
+    ed.user = [](TUserEditForm &f) {
+        click(f, "ButtonPutKMaketuKartSotrEdit");
+        click(f, "ButtonSaveAndClose");
+    };
+    ed.run();
+    QCOMPARE(filter, QStringLiteral("Файлы Word (*.doc *.docx)"));
+    QCOMPARE(core::pv().Nastroyki.PutKMaketuKartSotr, maket);
 }
 
 QTEST_MAIN(TestUserEdit)
