@@ -97,12 +97,7 @@ void MealRegistration::DobavlenieClick()
         clearBuffer();
     emit dobavlenieEnabled(true);
     emit focusDobavlenie();
-    while (!m_waiting.empty()) {
-        const Entry next = m_waiting.front();
-        m_waiting.pop_front();
-        registerOne(next);
-    }
-    m_busy = false;
+    serveWaiting();
 }
 
 bool MealRegistration::ObrabotkaShtrichKoda(const QString &fieldText)
@@ -131,6 +126,11 @@ void MealRegistration::DobavlenieUsera(bool rukami, const QString &card, const Q
     }
     m_busy = true;
     registerOne(entry);
+    serveWaiting();
+}
+
+void MealRegistration::serveWaiting()
+{
     while (!m_waiting.empty()) {
         const Entry next = m_waiting.front();
         m_waiting.pop_front();

@@ -94,6 +94,7 @@ private:
         QString shtrikhKod;
     };
     void registerOne(const Entry &entry);
+    void serveWaiting();   // the entries that arrived meanwhile, then not busy
     bool identify(const Entry &entry);
     bool applyPrice(int vidIndex);
     void PokazVStatusBare(const QString &message);

@@ -20,6 +20,13 @@ void fillDay(Fixture &f)
     addMeal(f.setupConn, "06.02.2020", "12:00:00", "Обед", "Иванов Иван", "G1");
 }
 
+void bothModes()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("filter mode") << 0;
+    QTest::newRow("query mode") << 1;
+}
+
 QStringList shownNames(Fixture &f)
 {
     QStringList names;
@@ -44,12 +51,7 @@ private slots:
     void newRowKeepsTheJournalOrder();
 };
 
-void TestJournal::nameSearch_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::newRow("filter mode") << 0;
-    QTest::newRow("query mode") << 1;
-}
+void TestJournal::nameSearch_data() { bothModes(); }
 
 // Typing filters nothing; "Найти" narrows to the day's lunches whose name
 // begins with the text in any letter case; emptying the field shows them all.
@@ -81,12 +83,7 @@ void TestJournal::nameSearch()
     QCOMPARE(f.counter, QStringLiteral("4"));
 }
 
-void TestJournal::allTypesShowsTheWholeDay_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::newRow("filter mode") << 0;
-    QTest::newRow("query mode") << 1;
-}
+void TestJournal::allTypesShowsTheWholeDay_data() { bothModes(); }
 
 void TestJournal::allTypesShowsTheWholeDay()
 {
