@@ -1,6 +1,7 @@
 #include "AppMain.h"
 
 #include "AppStyle.h"
+#include "Application.h"
 #include "GL.h"
 #include "GLSettings.h"
 #include "PendingWindows.h"
@@ -57,7 +58,7 @@ int runProgram(int argc, char **argv)
     if (const int option = checkDbOption(argc, argv); option > 0)
         return runCheckDb(argc, argv, option);
 
-    QApplication a(argc, argv);
+    Application a(argc, argv);
     setNames();
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -1,12 +1,14 @@
 // The main window driven headless on real files in the program folder:
 // start-up with and without settings, the connection, closing and what it
 // writes, and the window's size across runs.
+#include "Application.h"
 #include "GL.h"
 #include "GLSettings.h"
 #include "RadioGroup.h"
 #include "TestSupport.h"
 
 #include "core/AppPaths.h"
+#include "core/Error.h"
 #include "core/IniSettings.h"
 #include "core/ProcessValues.h"
 #include "core/RegistryLogin.h"
@@ -376,6 +378,25 @@ private slots:
         QVERIFY(child<QPushButton>(*w, "Dobavlenie")->isEnabled());
     }
 
+    // An error no handler caught is shown, and the program goes on.
+    void uncaughtErrorIsShownAndTheProgramRunsOn()
+    {
+        struct Failing : QObject
+        {
+            bool event(QEvent *e) override
+            {
+                if (e->type() == QEvent::User)
+                    throw core::Error(QStringLiteral("EDatabaseError"), QStringLiteral("диск полон"));
+                return QObject::event(e);
+            }
+        } failing;
+        QEvent e(QEvent::User);
+        QVERIFY(!QCoreApplication::sendEvent(&failing, &e));
+        QCOMPARE(messages().texts(), QStringList{QStringLiteral("диск полон")});
+        auto w = start();
+        QVERIFY(w->isVisible());
+    }
+
     // "Справка" -> "Информация" shows where the program keeps its files.
     void informationWindowNamesTheFiles()
     {
@@ -412,7 +433,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
     int rc;
     {
-        QApplication app(argc, argv);
+        app::Application app(argc, argv);
         TestGL test;
         rc = QTest::qExec(&test, argc, argv);
     }
