@@ -6,7 +6,6 @@
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <QHash>
-#include <QSet>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -83,12 +82,24 @@ bool isNumber(const QVariant &v)
     }
 }
 
+// Texts of ASCII digits only (the journal's date-time keys, personnel
+// numbers) collate exactly as their characters compare, so a column holding
+// no other texts is sorted by plain comparison, without collation keys.
+bool digitsOnly(const QString &s)
+{
+    for (const QChar c : s)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
 // One value's place in the sort: NULL first, then numbers by value, then
-// texts by collation.
+// texts by collation (or plainly, see digitsOnly).
 struct SortKey
 {
     int kind = 0; // 0 NULL, 1 number, 2 text
     double number = 0;
+    QString plain;
     std::optional<QCollatorSortKey> text;
 };
 
@@ -99,40 +110,46 @@ int compareKeys(const SortKey &a, const SortKey &b)
     if (a.kind == 1)
         return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
     if (a.kind == 2)
-        return a.text->compare(*b.text);
+        return a.text ? a.text->compare(*b.text) : QString::compare(a.plain, b.plain);
     return 0;
 }
 
 // Many journal columns repeat a few values (meal type, day, organisation,
 // the same employee's data); sharing one string per distinct value keeps a
-// large journal's memory down by about a third. A column whose first values
-// are mostly different (record identifiers, times, keys) stops being pooled
-// at once, and any column stops when its pool grows large.
+// large journal's memory down by about a third. A small table of recent
+// values per column finds the repeats; a column whose first values hardly
+// repeat (record identifiers, times, keys) stops being pooled at once.
 class StringPool
 {
 public:
     QVariant take(QVariant v)
     {
-        if (m_off || v.typeId() != QMetaType::QString)
-            return v;
-        ++m_seen;
+        if (m_off || v.typeId() != QMetaType::QString || v.isNull())
+            return v; // a NULL stays NULL, never the empty text
+        if (m_slots.empty())
+            m_slots.resize(kSlots);
         const QString s = v.toString();
-        auto it = m_pool.constFind(s);
-        if (it != m_pool.constEnd())
-            return QVariant(*it);
-        m_pool.insert(s);
-        if (m_pool.size() >= kLimit || (m_seen == kSample && m_pool.size() > kSample / 2)) {
+        QString &slot = m_slots[qHash(s) & (kSlots - 1)];
+        ++m_seen;
+        if (!slot.isNull() && slot == s) { // an unused slot must not stand for ""
+            ++m_hits;
+            v = QVariant(slot);
+        } else {
+            slot = s;
+        }
+        if (m_seen == kSample && m_hits < kSample / 4) {
             m_off = true;
-            m_pool = QSet<QString>();
+            m_slots = std::vector<QString>();
         }
         return v;
     }
 
 private:
+    static constexpr size_t kSlots = 1024;
     static constexpr qsizetype kSample = 512;
-    static constexpr qsizetype kLimit = 8192;
-    QSet<QString> m_pool;
+    std::vector<QString> m_slots;
     qsizetype m_seen = 0;
+    qsizetype m_hits = 0;
     bool m_off = false;
 };
 
@@ -166,6 +183,7 @@ struct RecordSet::Impl
     int sortField = -1;
     Qt::SortOrder sortOrder = Qt::AscendingOrder;
     std::vector<SortKey> keys;      // per source row while sorted
+    bool plainSort = false;         // the sort column's texts are all digits
     QCollator collator{QLocale(QLocale::Russian, QLocale::Russia)};
 
     QList<Column> columns;
@@ -184,8 +202,28 @@ struct RecordSet::Impl
             return k;
         }
         k.kind = 2;
-        k.text = collator.sortKey(v.toString());
+        if (plainSort)
+            k.plain = v.toString();
+        else
+            k.text = collator.sortKey(v.toString());
         return k;
+    }
+
+    // Sets the key of source row `s` (appending it for a new last row). A
+    // text that ends plain comparison turns every key into a collation key;
+    // the order of the rows stays, as both orders agree on digit texts.
+    void setKey(int s)
+    {
+        const QVariant &v = rows[size_t(s)][sortField];
+        if (plainSort && v.typeId() == QMetaType::QString && !digitsOnly(v.toString())) {
+            plainSort = false;
+            for (size_t i = 0; i < keys.size(); ++i)
+                keys[i] = keyOf(rows[i][sortField]);
+        }
+        if (size_t(s) == keys.size())
+            keys.push_back(keyOf(v));
+        else
+            keys[size_t(s)] = keyOf(v);
     }
 
     // The total order of the shown rows: the sort key, then the SELECT's order.
@@ -213,6 +251,10 @@ struct RecordSet::Impl
         keys.clear();
         if (!sorted())
             return;
+        plainSort = std::all_of(rows.begin(), rows.end(), [this](const Row &r) {
+            const QVariant &v = r[sortField];
+            return v.typeId() != QMetaType::QString || digitsOnly(v.toString());
+        });
         keys.reserve(rows.size());
         for (const Row &r : rows)
             keys.push_back(keyOf(r[sortField]));
@@ -614,7 +656,7 @@ int RecordSet::insertRecord(const QVariantMap &values)
     d->rows.push_back(std::move(fresh));
     d->rowIds.push_back(rowId);
     if (d->sorted())
-        d->keys.push_back(d->keyOf(d->rows.back()[d->sortField]));
+        d->setKey(s);
     d->order.insert(std::upper_bound(d->order.begin(), d->order.end(), s,
                                      [this](int a, int b) { return d->less(a, b); }),
                     s);
@@ -657,7 +699,7 @@ void RecordSet::updateRecord(int row, const QVariantMap &values)
     d->rows[size_t(s)] = std::move(fresh);
     if (d->sorted()) {
         d->order.erase(std::find(d->order.begin(), d->order.end(), s));
-        d->keys[size_t(s)] = d->keyOf(d->rows[size_t(s)][d->sortField]);
+        d->setKey(s);
         d->order.insert(std::lower_bound(d->order.begin(), d->order.end(), s,
                                          [this](int a, int b) { return d->less(a, b); }),
                         s);

@@ -185,6 +185,20 @@ private slots:
         QVERIFY(rs->sortField().isEmpty());
     }
 
+    void digitTextsSortAsTextsAlsoAfterALetterComes()
+    {
+        m_other->exec("DELETE * FROM T");
+        for (const char *id : {"10", "9", "010", "", "9"})
+            addRow(*m_other, id, "x", "Обед");
+        auto rs = openSet();
+        rs->sortBy("RecID");
+        QCOMPARE(column(*rs, "RecID"), QStringList({"", "010", "10", "9", "9"}));
+        QCOMPARE(rs->insertRecord({{"RecID", "Б1"}}), 5);
+        QCOMPARE(rs->insertRecord({{"RecID", "а2"}}), 5);
+        QCOMPARE(rs->insertRecord({{"RecID", "095"}}), 2);
+        QCOMPARE(column(*rs, "RecID"), QStringList({"", "010", "095", "10", "9", "9", "а2", "Б1"}));
+    }
+
     void sortKeepsTheSelectedRows()
     {
         auto rs = openSet();
