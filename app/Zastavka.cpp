@@ -77,7 +77,7 @@ void drawCup(QPainter &p, const QRectF &r)
 } // namespace
 
 TZastavkaForm::TZastavkaForm(QWidget *parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("ZastavkaForm"));
     setFixedSize(342, 212);
