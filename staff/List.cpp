@@ -17,7 +17,7 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include <algorithm>
+#include <utility>
 
 namespace staff {
 
