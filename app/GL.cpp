@@ -68,6 +68,7 @@ template <typename F> void ignoringErrors(F &&step)
     }
 }
 
+// The class name shown for an error that is not one of the program's own.
 QString exceptionClass(const std::exception &) { return QStringLiteral("Exception"); }
 
 } // namespace

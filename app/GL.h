@@ -54,7 +54,6 @@ public:
     db::RecordSet *journal() const { return FDQuery1; }
     db::RecordSet *users() const { return FDQueryUsers; }
     bool isConnected() const { return m_connected; }
-    bool firstShowingDone() const { return m_shown; }
 
     // Events and operations of the window, public so that the program's
     // other parts (reader, scanner) and tests can reach them.
