@@ -50,10 +50,7 @@ const Stolbets kStolbtsy[] = {
 
 QString klyuchShiriny(int i) { return QStringLiteral("WidthCount%1").arg(i + 1); }
 
-void pokazatOshibku(const core::Error &e)
-{
-    core::showMessage(core::errorText(e.className(), e.message(), true));
-}
+using spisok::pokazatOshibku;
 
 // The eight employee fields between the buffer and a Users row.
 struct PoleBufera
@@ -376,20 +373,8 @@ void TListForm::OtkrRedaktir()
 
 void TListForm::UdalenieClick()
 {
-    const QList<int> rows = spisok::strokiDlyaUdaleniya(DBGrid1);
-    if (rows.isEmpty())
-        return;
-    if (core::ask(QStringLiteral("Подтвердить удаление?"), core::Buttons::OkCancel, core::Icon::None)
-        != core::Answer::Ok)
-        return;
-    try {
-        FDQuery1->deleteRecords(rows);
-        if (core::pv().Nastroyki.RefreshGrid)
-            DBGrid1->viewport()->repaint();
+    if (spisok::udalitVibrannie(DBGrid1, FDQuery1))
         sotrudnikiIzmeneny();
-    } catch (const core::Error &e) {
-        pokazatOshibku(e);
-    }
 }
 
 void TListForm::sotrudnikiIzmeneny()

@@ -1,6 +1,9 @@
 #include "staff/ListGrid.h"
 
+#include "core/Error.h"
 #include "core/IniSettings.h"
+#include "core/MessageService.h"
+#include "core/ProcessValues.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -72,6 +75,30 @@ QList<int> strokiDlyaUdaleniya(const QTableView *grid)
     for (const QModelIndex &i : selection->selectedRows())
         rows << i.row();
     return rows;
+}
+
+bool udalitVibrannie(QTableView *grid, db::RecordSet *rs)
+{
+    const QList<int> rows = strokiDlyaUdaleniya(grid);
+    if (rows.isEmpty())
+        return false;
+    if (core::ask(QStringLiteral("Подтвердить удаление?"), core::Buttons::OkCancel, core::Icon::None)
+        != core::Answer::Ok)
+        return false;
+    try {
+        rs->deleteRecords(rows);
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+        return false;
+    }
+    if (core::pv().Nastroyki.RefreshGrid)
+        grid->viewport()->repaint();
+    return true;
+}
+
+void pokazatOshibku(const core::Error &e)
+{
+    core::showMessage(core::errorText(e.className(), e.message(), true));
 }
 
 int tekushayaStroka(const QTableView *grid)

@@ -5,6 +5,10 @@
 #include <QSize>
 #include <QString>
 
+namespace core {
+class Error;
+}
+
 class QEvent;
 class QLineEdit;
 class QPushButton;
@@ -37,6 +41,14 @@ bool prokrutkaKolesom(QTableView *grid, QEvent *event);
 // The selected rows to delete, but only when the current row is one of
 // them; otherwise none (the cursor was moved away from the selection).
 QList<int> strokiDlyaUdaleniya(const QTableView *grid);
+
+// Deletes the rows strokiDlyaUdaleniya() gives after "Подтвердить удаление?"
+// (OK / Cancel, no icon), repainting the grid when RefreshGrid is on. A
+// failure is shown as pokazatOshibku() does. True when rows were deleted.
+bool udalitVibrannie(QTableView *grid, db::RecordSet *rs);
+
+// The message of a failed action: class name, " Ошибка с сообщением : ", message.
+void pokazatOshibku(const core::Error &e);
 
 // The current row, or the first when the grid has rows but no current one;
 // -1 for an empty grid.
