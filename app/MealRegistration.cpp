@@ -238,16 +238,13 @@ void MealRegistration::registerOne(const Entry &entry)
     core::TBuferSotrudnika &b = core::pv().BuferSotrudnika;
     if (b.FIO.isEmpty()) {
         core::showMessage(QStringLiteral("Ф.И.О. не заполнено!"));
-        clearBuffer();
         return;
     }
 
     const int vidIndex = m_journal.vidPitaniya();
     const QString vid = m_journal.vidName();
-    if (vidIndex == 0 || vid.isEmpty()) {
-        clearBuffer();
+    if (vidIndex == 0 || vid.isEmpty())
         return;
-    }
 
     const QString date = core::ruDate(day);
 
@@ -264,7 +261,6 @@ void MealRegistration::registerOne(const Entry &entry)
         && m_journal.uzheZaregistrirovan(b.FIO, b.RecID, vid, date)) {
         PokazVStatusBare(b.FIO + QStringLiteral("   УЖЕ БЫЛ ЗАРЕГИСТРИРОВАН. ") + date
                          + QStringLiteral(" - ") + vid);
-        clearBuffer();
         if (m_sounds.uzheEl)
             ButtonUzseELClick();
         return;
@@ -277,10 +273,8 @@ void MealRegistration::registerOne(const Entry &entry)
         m_hooks.skritPhoto();
     }
 
-    if (!applyPrice(vidIndex)) {
-        clearBuffer();
+    if (!applyPrice(vidIndex))
         return;
-    }
 
     const QString time = core::ruTime(now().time());
     const QString teh = core::trimCodes(QString(date).remove(QLatin1Char('.')))
@@ -304,7 +298,7 @@ void MealRegistration::registerOne(const Entry &entry)
     row.insert(QStringLiteral("NMDateTimeTeh_Obrat"), DBTools::PerevorotDaty(teh));
     row.insert(QStringLiteral("NMVid"), vid);
     row.insert(QStringLiteral("NMAllTeh"), date + QLatin1Char('_') + vid + QLatin1Char('_') + b.FIO);
-    clearBuffer();
+    clearBuffer();   // emptied as copied: a failed save must not leave it for the next attempt
 
     try {
         m_journal.dobavitZapis(row);
