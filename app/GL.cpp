@@ -271,6 +271,7 @@ void TGLForm::buildMenu()
         const char *name;
         QString text;
         void (TGLForm::*handler)();
+        bool available = true;   // false: its window is not in the program yet
     };
     struct Menu
     {
@@ -285,11 +286,11 @@ void TGLForm::buildMenu()
           {"N5", QStringLiteral("Подразделения"), &TGLForm::N5Click},
           {"N6", QStringLiteral("Организации"), &TGLForm::N6Click}}},
         {"N7", QStringLiteral("Сервис"),
-         {{"N8", QStringLiteral("Настройки"), &TGLForm::N8Click},
-          {"N9", QStringLiteral("Безопасность"), &TGLForm::N9Click},
-          {"N10", QStringLiteral("Загрузка питающихся из Excel"), &TGLForm::N10Click}}},
+         {{"N8", QStringLiteral("Настройки"), &TGLForm::N8Click, false},
+          {"N9", QStringLiteral("Безопасность"), &TGLForm::N9Click, false},
+          {"N10", QStringLiteral("Загрузка питающихся из Excel"), &TGLForm::N10Click, false}}},
         {"N11", QStringLiteral("Отчёты"),
-         {{"N12", QStringLiteral("Основной отчёт"), &TGLForm::N12Click}}},
+         {{"N12", QStringLiteral("Основной отчёт"), &TGLForm::N12Click, false}}},
         {"N13", QStringLiteral("Справка"),
          {{"N14", QStringLiteral("Информация"), &TGLForm::N14Click}}},
     };
@@ -300,6 +301,7 @@ void TGLForm::buildMenu()
         for (const Item &it : m.items) {
             QAction *a = menu->addAction(it.text);
             a->setObjectName(QString::fromLatin1(it.name));
+            a->setEnabled(it.available);
             connect(a, &QAction::triggered, this, it.handler);
         }
     }

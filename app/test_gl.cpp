@@ -346,6 +346,16 @@ private slots:
               "CheckBoxNeProshla", "ButtonUspeh", "ButtonUzseEL", "ButtonNeProshla",
               "ButtonOtmenitNeZaprParolVTekSess"})
             QVERIFY2(w->findChild<QWidget *>(QString::fromLatin1(name)), name);
+        const QList<QPair<const char *, QString>> menu = {
+            {"N3", "Сотрудники"}, {"N4", "Должности"}, {"N5", "Подразделения"},
+            {"N6", "Организации"}, {"N8", "Настройки"}, {"N9", "Безопасность"},
+            {"N10", "Загрузка питающихся из Excel"}, {"N12", "Основной отчёт"},
+            {"N14", "Информация"}};
+        for (const auto &[name, text] : menu) {
+            const auto *a = w->findChild<QAction *>(QString::fromLatin1(name));
+            QVERIFY2(a, name);
+            QCOMPARE(a->text(), text);
+        }
         QCOMPARE(w->minimumSize(), QSize(726, 629));
         QCOMPARE(child<QLabel>(*w, "LabelKolVo")->font().pointSize(), 40);
         QCOMPARE(child<QLabel>(*w, "LabelDoubleVP")->font().pointSize(), 24);
