@@ -409,8 +409,9 @@ void TGLForm::FormShow()
     m_shown = true;
     auto &n = core::pv().Nastroyki;
 
-    // The session password is forgotten with the protection settings, which
-    // are loaded below and kept by the administration part.
+    // Forgetting the session password (here) and loading the protection
+    // settings (at the end) belong to the access protection, which comes with
+    // the administration windows.
     const core::DbLogin login = core::readDbLogin();
     n.BDLogin = login.user;
     n.BDPass = login.password;
@@ -486,8 +487,6 @@ void TGLForm::FormShow()
             core::showMessage(QString::fromUtf8(e.what()), core::Icon::Error);
         }
     }
-    // The protection settings are loaded here once the administration part
-    // provides them; their errors are ignored like every optional step.
     closeSplash();
 }
 
