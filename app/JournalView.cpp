@@ -5,6 +5,7 @@
 #include "core/ProcessValues.h"
 #include "core/SoundService.h"
 #include "core/TextUtil.h"
+#include "db/Connection.h"
 #include "db/DBTools.h"
 
 namespace app {
@@ -123,7 +124,9 @@ void JournalView::Sortirovka_Filtered()
 
 void JournalView::Sortirovka_Zapros()
 {
-    if (!m_journal)
+    // Without a database (missing file at start) there is nothing to ask:
+    // the connection failure was already reported once.
+    if (!m_journal || !m_journal->connection() || !m_journal->connection()->isOpen())
         return;
     DBTools::SpisokDocFilters filters;
     filters.NMVid = m_vid == 0 ? QString() : vidName();

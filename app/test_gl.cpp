@@ -215,10 +215,19 @@ private slots:
 
     // A path set explicitly is never created: its message, and the window
     // stays open without data.
+    void missingDatabaseFileGivesItsMessage_data()
+    {
+        QTest::addColumn<QString>("refreshMode");
+        QTest::newRow("filter mode") << QStringLiteral("0");
+        QTest::newRow("query mode") << QStringLiteral("1");
+    }
+
     void missingDatabaseFileGivesItsMessage()
     {
+        QFETCH(QString, refreshMode);
         const QString path = core::programFile(QStringLiteral("nowhere/CRDB.mdb"));
-        writeIni({{"Options", "EditPutKFayluBD", path}});
+        writeIni({{"Options", "EditPutKFayluBD", path},
+                  {"Options", "NastroykiOtboraVBD", refreshMode}});
         auto w = start();
         QCOMPARE(messages().texts(),
                  QStringList{QStringLiteral("Файл базы данных по указанному пути ") + path
@@ -229,6 +238,10 @@ private slots:
         QVERIFY(!QFileInfo::exists(path));
         QVERIFY(!QFileInfo::exists(core::defaultDbPath()));
         QCOMPARE(child<QLabel>(*w, "LabelKolVo")->text(), QStringLiteral("0"));
+
+        // Choosing a meal type without a database says nothing more.
+        child<TRadioGroup>(*w, "VidPitaniya")->button(2)->click();
+        QCOMPARE(messages().messages.size(), 1);
     }
 
     // A file that is no database: the connection error in the window's
