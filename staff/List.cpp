@@ -8,10 +8,8 @@
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
 #include "core/TextUtil.h"
-#include "db/Connection.h"
 
 #include <QComboBox>
-#include <QEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -97,7 +95,7 @@ bool redaktirovatSotrudnika(QWidget *parent, const QString &caption)
 
 } // namespace
 
-TListForm::TListForm(QWidget *parent) : QDialog(parent)
+TListForm::TListForm(QWidget *parent) : spisok::OknoSpiska(parent)
 {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setMinimumSize(560, 240);
@@ -105,42 +103,23 @@ TListForm::TListForm(QWidget *parent) : QDialog(parent)
     ComboBoxOtbor = new QComboBox(this);
     ComboBoxOtbor->setObjectName(QStringLiteral("ComboBoxOtbor"));
     ComboBoxOtbor->addItems(kriterii());
-    EditOtbor = new QLineEdit(this);
-    EditOtbor->setObjectName(QStringLiteral("EditOtbor"));
-    ButtonOtborCl = new QPushButton(QStringLiteral("X"), this);
-    ButtonOtborCl->setObjectName(QStringLiteral("ButtonOtborCl"));
-    ButtonOtborCl->setAutoDefault(false);
+    sozdatOtbor();
 
-    DBGrid1 = new QTableView(this);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    spisok::nastroitSetku(DBGrid1);
+    sozdatSetku();
     DBGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // a horizontal one only
     DBGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    DBGrid1->viewport()->installEventFilter(this);
 
-    const auto button = [this](const char *name, const QString &caption) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    Sozdanie = button("Sozdanie", QStringLiteral("Создать"));
-    Sozdanie->setDefault(true);
-    Otkrit = button("Otkrit", QStringLiteral("Открыть"));
-    SozdanieVibora = button("SozdanieVibora", QStringLiteral("Создать"));
-    SozdanieVibora->hide();
-    Udalenie = button("Udalenie", QStringLiteral("Удалить"));
-    Zakrit = button("Zakrit", QStringLiteral("Закрыть"));
+    knopki = spisok::sozdatKnopki(this);
 
     FDQuery1 = new db::RecordSet(this);
     FDQuery1->setObjectName(QStringLiteral("FDQuery1"));
     DBGrid1->setModel(FDQuery1);
 
-    connect(Sozdanie, &QPushButton::clicked, this, &TListForm::SozdanieClick);
-    connect(Otkrit, &QPushButton::clicked, this, [this] { OtkrRedaktir(); });
-    connect(SozdanieVibora, &QPushButton::clicked, this, [this] { Sozdat(); });
-    connect(Udalenie, &QPushButton::clicked, this, &TListForm::UdalenieClick);
-    connect(Zakrit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(knopki.Sozdanie, &QPushButton::clicked, this, &TListForm::SozdanieClick);
+    connect(knopki.Otkrit, &QPushButton::clicked, this, [this] { OtkrRedaktir(); });
+    connect(knopki.SozdanieVibora, &QPushButton::clicked, this, [this] { Sozdat(); });
+    connect(knopki.Udalenie, &QPushButton::clicked, this, &TListForm::UdalenieClick);
+    connect(knopki.Zakrit, &QPushButton::clicked, this, &QDialog::reject);
     connect(DBGrid1, &QTableView::doubleClicked, this, &TListForm::DBGrid1DblClick);
     connect(EditOtbor, &QLineEdit::textChanged, this, &TListForm::EditOtborChange);
     connect(ComboBoxOtbor, &QComboBox::currentIndexChanged, this, &TListForm::ComboBoxOtborChange);
@@ -190,38 +169,23 @@ QString TListForm::poleKriteriya(int index)
 void TListForm::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    spisok::raspolozhit(*this, ComboBoxOtbor, 150, EditOtbor, ButtonOtborCl, DBGrid1, knopki());
+    spisok::raspolozhit(*this, ComboBoxOtbor, 150, EditOtbor, ButtonOtborCl, DBGrid1, knopki);
 }
 
 bool TListForm::rezhimObzor() const { return m_rezhim == kObzor; }
 
-void TListForm::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    if (!m_shown)
-        FormShow();
-}
-
 void TListForm::FormShow()
 {
-    m_shown = true;
     auto &pv = core::pv();
     m_rezhim = pv.RezhimSpiskaSotrudnikov;
-    spisok::knopkiRezhima(knopki(), rezhimObzor());
+    spisok::knopkiRezhima(knopki, rezhimObzor());
 
     ComboBoxOtbor->setCurrentIndex(0);
 
     try {
-        m_connection = std::make_unique<db::Connection>();
-        m_connection->open(pv.Nastroyki.PutKFayluBD, pv.Nastroyki.BDLogin, pv.Nastroyki.BDPass);
-        FDQuery1->setConnection(m_connection.get());
-        FDQuery1->setTable(QStringLiteral("Users"));
-        FDQuery1->setSql(QStringLiteral("SELECT * from Users"));
-        FDQuery1->open();
+        podklyuchit(FDQuery1, QStringLiteral("Users"));
     } catch (const core::Error &e) {
-        FDQuery1->close();
-        FDQuery1->setConnection(nullptr);
-        m_connection.reset();
+        otklyuchit(FDQuery1);
         pokazatOshibku(e);
     }
 
@@ -235,23 +199,7 @@ void TListForm::FormShow()
     EditOtbor->setFocus();
 }
 
-void TListForm::changeEvent(QEvent *event)
-{
-    QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        FormActivate();
-}
-
-void TListForm::FormActivate()
-{
-    if (!FDQuery1->isOpen())
-        return;
-    try {
-        FDQuery1->sortBy(kNM);
-    } catch (const core::Error &e) {
-        pokazatOshibku(e);
-    }
-}
+void TListForm::FormActivate() { spisok::uporyadochit(FDQuery1, kNM); }
 
 void TListForm::SozdanieClick()
 {
@@ -387,40 +335,13 @@ void TListForm::sotrudnikiIzmeneny()
 
 void TListForm::EditOtborChange()
 {
-    const QString text = EditOtbor->text();
-    try {
-        if (text.isEmpty()) {
-            FDQuery1->setFiltered(false);
-            return;
-        }
-        FDQuery1->setFilter(spisok::filtrSoderzhit(poleKriteriya(ComboBoxOtbor->currentIndex()), text));
-        FDQuery1->setFiltered(false);
-        FDQuery1->setFiltered(true);
-    } catch (const core::Error &e) {
-        pokazatOshibku(e);
-    }
+    spisok::primenitFiltr(FDQuery1, poleKriteriya(ComboBoxOtbor->currentIndex()), EditOtbor->text());
 }
 
 void TListForm::ComboBoxOtborChange()
 {
     FDQuery1->setFiltered(false);
     EditOtbor->clear();
-}
-
-bool TListForm::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == DBGrid1->viewport() && spisok::prokrutkaKolesom(DBGrid1, event))
-        return true;
-    return QDialog::eventFilter(watched, event);
-}
-
-void TListForm::done(int result)
-{
-    if (m_shown) {
-        m_shown = false;
-        FormClose();
-    }
-    QDialog::done(result);
 }
 
 void TListForm::FormClose()
@@ -431,8 +352,7 @@ void TListForm::FormClose()
         const QHeaderView *header = DBGrid1->horizontalHeader();
         for (int i = 0; i < int(std::size(kStolbtsy)) && i < header->count(); ++i)
             ini->writeInt(kSektsiyaStolbtsy, klyuchShiriny(i), header->sectionSize(i));
-        ini->writeInt(kSektsiyaRazmer, QStringLiteral("DBGridVisota"), DBGrid1->height());
-        ini->writeInt(kSektsiyaRazmer, QStringLiteral("DBGridShirina"), DBGrid1->width());
+        spisok::zapisatRazmer(*ini, kSektsiyaRazmer, DBGrid1);
         ini->flush();
     } catch (...) {
         // the window closes whatever happens to its settings
@@ -441,9 +361,7 @@ void TListForm::FormClose()
         emit core::AppEvents::instance().employeeListClosed();
     } catch (...) {
     }
-    FDQuery1->close();
-    FDQuery1->setConnection(nullptr);
-    m_connection.reset();
+    otklyuchit(FDQuery1);
 }
 
 // ------------------------------------------------------------ the openers

@@ -2,20 +2,11 @@
 #include "db/RecordSet.h"
 #include "staff/ListGrid.h"
 
-#include <QDialog>
 #include <QList>
 #include <QSize>
 #include <QString>
-#include <memory>
 
 class QComboBox;
-class QLineEdit;
-class QPushButton;
-class QTableView;
-
-namespace db {
-class Connection;
-}
 
 namespace staff {
 
@@ -26,7 +17,7 @@ namespace staff {
 // own connection when shown and closes it when it closes, writing its grid
 // size and column widths back to CRIni.ini and telling the main window to
 // re-read its employees.
-class TListForm : public QDialog
+class TListForm : public spisok::OknoSpiska
 {
     Q_OBJECT
 public:
@@ -44,18 +35,13 @@ public:
 
     db::RecordSet *recordSet() const { return FDQuery1; }
 
-    void done(int result) override;
-
 protected:
-    void showEvent(QShowEvent *event) override;
-    void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void FormShow();
-    void FormActivate();
-    void FormClose();
+    void FormShow() override;
+    void FormActivate() override;
+    void FormClose() override;
     void SozdanieClick();
     void DBGrid1DblClick();
     void UdalenieClick();
@@ -69,20 +55,8 @@ private:
     void sotrudnikiIzmeneny();
 
     QComboBox *ComboBoxOtbor = nullptr;
-    QLineEdit *EditOtbor = nullptr;
-    QPushButton *ButtonOtborCl = nullptr;
-    QTableView *DBGrid1 = nullptr;
-    QPushButton *Sozdanie = nullptr;
-    QPushButton *Otkrit = nullptr;
-    QPushButton *SozdanieVibora = nullptr;
-    QPushButton *Udalenie = nullptr;
-    QPushButton *Zakrit = nullptr;
-    spisok::Knopki knopki() const { return {Sozdanie, Otkrit, SozdanieVibora, Udalenie, Zakrit}; }
-
-    std::unique_ptr<db::Connection> m_connection;
     db::RecordSet *FDQuery1 = nullptr;
     QString m_rezhim;
-    bool m_shown = false;
 };
 
 // The openers. Browse mode from the menu "Справочники" -> "Сотрудники".

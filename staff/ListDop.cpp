@@ -8,10 +8,8 @@
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
 #include "core/TextUtil.h"
-#include "db/Connection.h"
 #include "db/RecordSet.h"
 
-#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,14 +27,11 @@ const QString kNetNaimenovaniya = QStringLiteral("Наименование не 
 const QString kSektsiyaRazmer = QStringLiteral("DBGridRazmerDop");
 const QString kSektsiyaStolbtsy = QStringLiteral("DBGridColumnsDop");
 
-void pokazatOshibku(const core::Error &e)
-{
-    core::showMessage(core::errorText(e.className(), e.message(), true));
-}
+using spisok::pokazatOshibku;
 
 } // namespace
 
-TDopForm::TDopForm(QWidget *parent) : QDialog(parent)
+TDopForm::TDopForm(QWidget *parent) : spisok::OknoSpiska(parent)
 {
     setWindowFlag(Qt::WindowStaysOnTopHint);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -44,30 +39,9 @@ TDopForm::TDopForm(QWidget *parent) : QDialog(parent)
 
     LabelOtbor = new QLabel(QStringLiteral("Отбор:"), this);
     LabelOtbor->setObjectName(QStringLiteral("LabelOtbor"));
-    EditOtbor = new QLineEdit(this);
-    EditOtbor->setObjectName(QStringLiteral("EditOtbor"));
-    ButtonOtborCl = new QPushButton(QStringLiteral("X"), this);
-    ButtonOtborCl->setObjectName(QStringLiteral("ButtonOtborCl"));
-
-    DBGrid1 = new QTableView(this);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    spisok::nastroitSetku(DBGrid1);
-    DBGrid1->viewport()->installEventFilter(this);
-
-    const auto button = [this](const char *name, const QString &caption) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    Sozdanie = button("Sozdanie", QStringLiteral("Создать"));
-    Sozdanie->setDefault(true);
-    Otkrit = button("Otkrit", QStringLiteral("Открыть"));
-    SozdanieVibora = button("SozdanieVibora", QStringLiteral("Создать"));
-    SozdanieVibora->hide();
-    Udalenie = button("Udalenie", QStringLiteral("Удалить"));
-    Zakrit = button("Zakrit", QStringLiteral("Закрыть"));
-    ButtonOtborCl->setAutoDefault(false);
+    sozdatOtbor();
+    sozdatSetku();
+    knopki = spisok::sozdatKnopki(this);
 
     m_query = new db::RecordSet(this);
     DBGrid1->setModel(m_query);
@@ -84,11 +58,11 @@ TDopForm::TDopForm(QWidget *parent) : QDialog(parent)
         DBGrid1->setColumnWidth(0, m_shirinaStolbtsa);
     });
 
-    connect(Sozdanie, &QPushButton::clicked, this, &TDopForm::SozdanieClick);
-    connect(Otkrit, &QPushButton::clicked, this, [this] { OtkrRedaktir(); });
-    connect(SozdanieVibora, &QPushButton::clicked, this, [this] { Sozdat(); });
-    connect(Udalenie, &QPushButton::clicked, this, &TDopForm::UdalenieClick);
-    connect(Zakrit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(knopki.Sozdanie, &QPushButton::clicked, this, &TDopForm::SozdanieClick);
+    connect(knopki.Otkrit, &QPushButton::clicked, this, [this] { OtkrRedaktir(); });
+    connect(knopki.SozdanieVibora, &QPushButton::clicked, this, [this] { Sozdat(); });
+    connect(knopki.Udalenie, &QPushButton::clicked, this, &TDopForm::UdalenieClick);
+    connect(knopki.Zakrit, &QPushButton::clicked, this, &QDialog::reject);
     connect(DBGrid1, &QTableView::doubleClicked, this, &TDopForm::DBGrid1DblClick);
     connect(EditOtbor, &QLineEdit::textChanged, this, &TDopForm::EditOtborChange);
     connect(ButtonOtborCl, &QPushButton::clicked, this, &TDopForm::ButtonOtborClClick);
@@ -118,8 +92,7 @@ QSize TDopForm::RazmerOkna() { return spisok::razmerOkna(kSektsiyaRazmer, 500, 2
 
 void TDopForm::raspolozhit()
 {
-    spisok::raspolozhit(*this, LabelOtbor, 50, EditOtbor, ButtonOtborCl, DBGrid1,
-                        {Sozdanie, Otkrit, SozdanieVibora, Udalenie, Zakrit});
+    spisok::raspolozhit(*this, LabelOtbor, 50, EditOtbor, ButtonOtborCl, DBGrid1, knopki);
 }
 
 void TDopForm::resizeEvent(QResizeEvent *event)
@@ -130,20 +103,11 @@ void TDopForm::resizeEvent(QResizeEvent *event)
 
 bool TDopForm::rezhimObzor() const { return m_rezhim == kObzor; }
 
-void TDopForm::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
-}
-
 void TDopForm::FormShow()
 {
     auto &pv = core::pv();
     m_rezhim = pv.RezhimSpravochnika;
-    spisok::knopkiRezhima({Sozdanie, Otkrit, SozdanieVibora, Udalenie, Zakrit}, rezhimObzor());
+    spisok::knopkiRezhima(knopki, rezhimObzor());
 
     m_table = pv.TablitsaSpravochnika;
     const auto ini = core::openMainIni();
@@ -151,12 +115,7 @@ void TDopForm::FormShow()
     m_shirinaStolbtsa = width;
     m_query->setColumns({{kNM, ZagolovokStolbtsa(m_table), width}});
     try {
-        m_connection = std::make_unique<db::Connection>();
-        m_connection->open(pv.Nastroyki.PutKFayluBD, pv.Nastroyki.BDLogin, pv.Nastroyki.BDPass);
-        m_query->setConnection(m_connection.get());
-        m_query->setTable(m_table);
-        m_query->setSql(QStringLiteral("SELECT * from ") + m_table);
-        m_query->open();
+        podklyuchit(m_query, m_table);
         m_query->sortBy(kNM);
     } catch (const core::Error &e) {
         pokazatOshibku(e);
@@ -167,17 +126,7 @@ void TDopForm::FormShow()
     EditOtbor->setFocus();
 }
 
-void TDopForm::changeEvent(QEvent *event)
-{
-    QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_query->isOpen()) {
-        try {
-            m_query->sortBy(kNM);
-        } catch (const core::Error &e) {
-            pokazatOshibku(e);
-        }
-    }
-}
+void TDopForm::FormActivate() { spisok::uporyadochit(m_query, kNM); }
 
 void TDopForm::SozdanieClick()
 {
@@ -256,78 +205,30 @@ void TDopForm::OtkrRedaktir()
     }
 }
 
-void TDopForm::UdalenieClick()
-{
-    const QList<int> rows = spisok::strokiDlyaUdaleniya(DBGrid1);
-    if (rows.isEmpty())
-        return;
-    if (core::ask(QStringLiteral("Подтвердить удаление?"), core::Buttons::OkCancel, core::Icon::None)
-        != core::Answer::Ok)
-        return;
-    try {
-        m_query->deleteRecords(rows);
-        if (core::pv().Nastroyki.RefreshGrid)
-            DBGrid1->viewport()->repaint();
-    } catch (const core::Error &e) {
-        pokazatOshibku(e);
-    }
-}
+void TDopForm::UdalenieClick() { spisok::udalitVibrannie(DBGrid1, m_query); }
 
-void TDopForm::EditOtborChange()
-{
-    const QString filter = EditOtbor->text();
-    try {
-        if (filter.isEmpty()) {
-            m_query->setFiltered(false);
-            return;
-        }
-        m_query->setFilter(spisok::filtrSoderzhit(kNM, filter));
-        m_query->setFiltered(false);
-        m_query->setFiltered(true);
-    } catch (const core::Error &e) {
-        pokazatOshibku(e);
-    }
-}
+void TDopForm::EditOtborChange() { spisok::primenitFiltr(m_query, kNM, EditOtbor->text()); }
 
 void TDopForm::ButtonOtborClClick()
 {
     EditOtbor->clear(); // the empty text switches the filter off
 }
 
-bool TDopForm::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == DBGrid1->viewport() && spisok::prokrutkaKolesom(DBGrid1, event))
-        return true;
-    return QDialog::eventFilter(watched, event);
-}
-
-void TDopForm::done(int result)
-{
-    if (m_shown) {
-        m_shown = false;
-        FormClose();
-    }
-    QDialog::done(result);
-}
-
 void TDopForm::FormClose()
 {
-    Sozdanie->setText(QStringLiteral("Создать"));
+    knopki.Sozdanie->setText(QStringLiteral("Создать"));
     core::pv().RezhimSpravochnika.clear();
     core::pv().TablitsaSpravochnika.clear();
     try {
         const auto ini = core::openMainIni();
         ini->writeInt(kSektsiyaStolbtsy, QStringLiteral("WidthCount"), m_shirinaStolbtsa);
-        ini->writeInt(kSektsiyaRazmer, QStringLiteral("DBGridVisota"), DBGrid1->height());
-        ini->writeInt(kSektsiyaRazmer, QStringLiteral("DBGridShirina"), DBGrid1->width());
+        spisok::zapisatRazmer(*ini, kSektsiyaRazmer, DBGrid1);
         ini->flush();
     } catch (...) {
         // the window closes whatever happens to its settings
     }
     try {
-        m_query->close();
-        m_query->setConnection(nullptr);
-        m_connection.reset();
+        otklyuchit(m_query);
     } catch (...) {
     }
 }

@@ -1,17 +1,10 @@
 #pragma once
-#include <QDialog>
+#include "staff/ListGrid.h"
+
 #include <QString>
-#include <memory>
 
 class QLabel;
 class QLineEdit;
-class QPushButton;
-class QTableView;
-
-namespace db {
-class Connection;
-class RecordSet;
-} // namespace db
 
 namespace staff {
 
@@ -21,7 +14,7 @@ namespace staff {
 // puts the current name into core::pv().VibrannoeNaimenovanie and closes with
 // OK. The window opens its own connection when shown and closes it when it
 // closes, writing back its grid size and column width.
-class TDopForm : public QDialog
+class TDopForm : public spisok::OknoSpiska
 {
     Q_OBJECT
 public:
@@ -35,17 +28,13 @@ public:
     // of filter and buttons around the grid.
     static QSize RazmerOkna();
 
-    void done(int result) override;
-
 protected:
-    void showEvent(QShowEvent *event) override;
-    void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void FormShow();
-    void FormClose();
+    void FormShow() override;
+    void FormActivate() override;
+    void FormClose() override;
     void SozdanieClick();
     void DBGrid1DblClick();
     void UdalenieClick();
@@ -59,22 +48,11 @@ private:
     void raspolozhit();
 
     QLabel *LabelOtbor = nullptr;
-    QLineEdit *EditOtbor = nullptr;
-    QPushButton *ButtonOtborCl = nullptr;
-    QTableView *DBGrid1 = nullptr;
-    QPushButton *Sozdanie = nullptr;
-    QPushButton *Otkrit = nullptr;
-    QPushButton *SozdanieVibora = nullptr;
-    QPushButton *Udalenie = nullptr;
-    QPushButton *Zakrit = nullptr;
-
-    std::unique_ptr<db::Connection> m_connection;
     db::RecordSet *m_query = nullptr;
     QString m_table;
     QString m_rezhim;
     int m_shirinaStolbtsa = 200;
     bool m_sbrosModeli = false;
-    bool m_shown = false;
 };
 
 // Opens a directory from the main menu in browse mode: table "Org", "Podr"

@@ -4,6 +4,7 @@
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
+#include "db/Connection.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -28,6 +29,12 @@ QSize razmerOkna(const QString &section, int shirinaPoUmolchaniyu, int visotaPoU
     const auto ini = core::openMainIni();
     return QSize(ini->readInt(section, QStringLiteral("DBGridShirina"), shirinaPoUmolchaniyu) + kRamkaShirina,
                  ini->readInt(section, QStringLiteral("DBGridVisota"), visotaPoUmolchaniyu) + kRamkaVisota);
+}
+
+void zapisatRazmer(core::IniFile &ini, const QString &section, const QTableView *grid)
+{
+    ini.writeInt(section, QStringLiteral("DBGridVisota"), grid->height());
+    ini.writeInt(section, QStringLiteral("DBGridShirina"), grid->width());
 }
 
 void nastroitSetku(QTableView *grid)
@@ -101,6 +108,32 @@ void pokazatOshibku(const core::Error &e)
     core::showMessage(core::errorText(e.className(), e.message(), true));
 }
 
+void uporyadochit(db::RecordSet *rs, const QString &field)
+{
+    if (!rs->isOpen())
+        return;
+    try {
+        rs->sortBy(field);
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+    }
+}
+
+void primenitFiltr(db::RecordSet *rs, const QString &field, const QString &text)
+{
+    try {
+        if (text.isEmpty()) {
+            rs->setFiltered(false);
+            return;
+        }
+        rs->setFilter(filtrSoderzhit(field, text));
+        rs->setFiltered(false);
+        rs->setFiltered(true);
+    } catch (const core::Error &e) {
+        pokazatOshibku(e);
+    }
+}
+
 int tekushayaStroka(const QTableView *grid)
 {
     const QModelIndex current = grid->currentIndex();
@@ -121,6 +154,25 @@ db::RecordSet::FilterFn filtrSoderzhit(const QString &field, const QString &text
         const QString value = row.at(index).toString();
         return !value.isEmpty() && value.toUpper().contains(upper);
     };
+}
+
+Knopki sozdatKnopki(QWidget *okno)
+{
+    const auto button = [okno](const char *name, const QString &caption) {
+        auto *b = new QPushButton(caption, okno);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    Knopki k{};
+    k.Sozdanie = button("Sozdanie", QStringLiteral("Создать"));
+    k.Sozdanie->setDefault(true);
+    k.Otkrit = button("Otkrit", QStringLiteral("Открыть"));
+    k.SozdanieVibora = button("SozdanieVibora", QStringLiteral("Создать"));
+    k.SozdanieVibora->hide();
+    k.Udalenie = button("Udalenie", QStringLiteral("Удалить"));
+    k.Zakrit = button("Zakrit", QStringLiteral("Закрыть"));
+    return k;
 }
 
 void knopkiRezhima(const Knopki &k, bool obzor)
@@ -147,6 +199,77 @@ void raspolozhit(QWidget &okno, QWidget *vperedi, int shirinaVperedi, QLineEdit 
     k.SozdanieVibora->setGeometry(kPole + 108, y, 100, 28);
     k.Udalenie->setGeometry(kPole + 216, y, 100, 28);
     k.Zakrit->setGeometry(w - kPole - 100, y, 100, 28);
+}
+
+OknoSpiska::OknoSpiska(QWidget *parent) : QDialog(parent) {}
+
+OknoSpiska::~OknoSpiska() = default;
+
+void OknoSpiska::sozdatOtbor()
+{
+    EditOtbor = new QLineEdit(this);
+    EditOtbor->setObjectName(QStringLiteral("EditOtbor"));
+    ButtonOtborCl = new QPushButton(QStringLiteral("X"), this);
+    ButtonOtborCl->setObjectName(QStringLiteral("ButtonOtborCl"));
+    ButtonOtborCl->setAutoDefault(false);
+}
+
+void OknoSpiska::sozdatSetku()
+{
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    nastroitSetku(DBGrid1);
+    DBGrid1->viewport()->installEventFilter(this);
+}
+
+void OknoSpiska::podklyuchit(db::RecordSet *rs, const QString &table)
+{
+    const auto &n = core::pv().Nastroyki;
+    m_connection = std::make_unique<db::Connection>();
+    m_connection->open(n.PutKFayluBD, n.BDLogin, n.BDPass);
+    rs->setConnection(m_connection.get());
+    rs->setTable(table);
+    rs->setSql(QStringLiteral("SELECT * from ") + table);
+    rs->open();
+}
+
+void OknoSpiska::otklyuchit(db::RecordSet *rs)
+{
+    rs->close();
+    rs->setConnection(nullptr);
+    m_connection.reset();
+}
+
+void OknoSpiska::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void OknoSpiska::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+}
+
+bool OknoSpiska::eventFilter(QObject *watched, QEvent *event)
+{
+    if (DBGrid1 && watched == DBGrid1->viewport() && prokrutkaKolesom(DBGrid1, event))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+void OknoSpiska::done(int result)
+{
+    if (m_shown) {
+        m_shown = false;
+        FormClose();
+    }
+    QDialog::done(result);
 }
 
 } // namespace staff::spisok

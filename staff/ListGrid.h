@@ -1,12 +1,19 @@
 #pragma once
 #include "db/RecordSet.h"
 
+#include <QDialog>
 #include <QList>
 #include <QSize>
 #include <QString>
+#include <memory>
 
 namespace core {
 class Error;
+class IniFile;
+} // namespace core
+
+namespace db {
+class Connection;
 }
 
 class QEvent;
@@ -29,6 +36,8 @@ constexpr int kRamkaVisota = 116;
 // The window size from the stored grid size (keys DBGridShirina and
 // DBGridVisota of `section` in CRIni.ini) plus the frame.
 QSize razmerOkna(const QString &section, int shirinaPoUmolchaniyu, int visotaPoUmolchaniyu);
+// Its counterpart at closing: the grid's size under the same keys.
+void zapisatRazmer(core::IniFile &ini, const QString &section, const QTableView *grid);
 
 // Read-only, whole rows, several rows selectable, no row numbers, user-sized
 // columns, font size 8.
@@ -50,6 +59,15 @@ bool udalitVibrannie(QTableView *grid, db::RecordSet *rs);
 // The message of a failed action: class name, " Ошибка с сообщением : ", message.
 void pokazatOshibku(const core::Error &e);
 
+// Sorts an open record set by `field` (the lists re-sort at every
+// activation); a failure is shown as pokazatOshibku() does.
+void uporyadochit(db::RecordSet *rs, const QString &field);
+
+// The filter field's text applied to `field` of `rs` (filtrSoderzhit); the
+// empty text switches the filter off. A failure is shown as pokazatOshibku()
+// does.
+void primenitFiltr(db::RecordSet *rs, const QString &field, const QString &text);
+
 // The current row, or the first when the grid has rows but no current one;
 // -1 for an empty grid.
 int tekushayaStroka(const QTableView *grid);
@@ -67,6 +85,10 @@ struct Knopki
     QPushButton *Zakrit;
 };
 
+// The five buttons, children of `okno`, named as their fields: "Создать"
+// (the default button), "Открыть", "Создать" (hidden), "Удалить", "Закрыть".
+Knopki sozdatKnopki(QWidget *okno);
+
 // Browse mode: Sozdanie "Создать" and Otkrit; any other mode: Sozdanie
 // "Выбрать" and SozdanieVibora in Otkrit's place.
 void knopkiRezhima(const Knopki &k, bool obzor);
@@ -76,5 +98,48 @@ void knopkiRezhima(const Knopki &k, bool obzor);
 // the grid below, the buttons under the grid.
 void raspolozhit(QWidget &okno, QWidget *vperedi, int shirinaVperedi, QLineEdit *filtr,
                  QPushButton *ochistka, QTableView *grid, const Knopki &k);
+
+// What a list window does around its controls: it opens its own connection
+// when shown and lets it go when closed (FormShow and FormClose, once per
+// showing), re-sorts at every activation (FormActivate) and moves the cursor
+// of its grid with the mouse wheel.
+class OknoSpiska : public QDialog
+{
+    Q_OBJECT
+public:
+    ~OknoSpiska() override;
+    void done(int result) override;
+
+protected:
+    explicit OknoSpiska(QWidget *parent);
+
+    virtual void FormShow() = 0;
+    virtual void FormActivate() {}
+    virtual void FormClose() = 0;
+
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    // The filter field and its "X" (EditOtbor, ButtonOtborCl).
+    void sozdatOtbor();
+    // The grid DBGrid1, set up as nastroitSetku() does, wheel included.
+    void sozdatSetku();
+
+    // Opens the connection of the settings and "SELECT * from `table`" in
+    // `rs`; raises core::Error.
+    void podklyuchit(db::RecordSet *rs, const QString &table);
+    // Closes `rs` and lets the connection go.
+    void otklyuchit(db::RecordSet *rs);
+
+    QLineEdit *EditOtbor = nullptr;
+    QPushButton *ButtonOtborCl = nullptr;
+    QTableView *DBGrid1 = nullptr;
+    Knopki knopki{};
+
+private:
+    std::unique_ptr<db::Connection> m_connection;
+    bool m_shown = false;
+};
 
 } // namespace staff::spisok
