@@ -6,6 +6,7 @@
 #include "GLSettings.h"
 #include "RadioGroup.h"
 #include "TestSupport.h"
+#include "test_gl_fixture.h"
 
 #include "core/AppPaths.h"
 #include "core/Error.h"
@@ -32,6 +33,9 @@
 #include <QTableView>
 #include <QTest>
 #include <memory>
+
+using gltest::child;
+using gltest::start;
 
 namespace {
 
@@ -64,19 +68,6 @@ private:
 
     testsupport::ScriptedMessages &messages() { return m_services->messages(); }
 
-    std::unique_ptr<TGLForm> start()
-    {
-        auto w = std::make_unique<TGLForm>();
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get()))
-            qWarning("main window not exposed");
-        return w;
-    }
-
-    template <typename T> static T *child(TGLForm &w, const char *name)
-    {
-        return w.findChild<T *>(QString::fromLatin1(name));
-    }
 
     static core::IniFile savedIni() { return core::IniFile(core::iniPath()); }
 

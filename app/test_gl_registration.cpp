@@ -1,8 +1,8 @@
 // Registration and the journal driven through the real main window: its
 // barcode field and button, the meal-type choice, the name search, the grid
 // selection and "Удалить", on a database beside the program.
-#include "GL.h"
 #include "RadioGroup.h"
+#include "test_gl_fixture.h"
 #include "test_registration_fixture.h"
 
 #include "core/AppPaths.h"
@@ -18,6 +18,8 @@
 #include <QTest>
 #include <memory>
 
+using gltest::child;
+using gltest::start;
 using regtest::kIvanov;
 using regtest::kIvanovCard;
 using regtest::kIvanovCode;
@@ -30,13 +32,6 @@ private:
     std::unique_ptr<testsupport::ServicesFixture> m_services;
     QString m_today;
 
-    template <typename T> static T *child(TGLForm &w, const char *name)
-    {
-        T *c = w.findChild<T *>(QString::fromLatin1(name));
-        if (!c)
-            qFatal("no control %s", name);
-        return c;
-    }
 
     // The database with two employees and, for today, the given lunches.
     void prepare(int refreshMode, const QStringList &lunchesToday = {})
@@ -63,15 +58,6 @@ private:
         core::IniFile ini(core::iniPath());
         ini.writeInt(QStringLiteral("Options"), QStringLiteral("NastroykiOtboraVBD"), refreshMode);
         ini.flush();
-    }
-
-    std::unique_ptr<TGLForm> start()
-    {
-        auto w = std::make_unique<TGLForm>();
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get()))
-            qWarning("main window not exposed");
-        return w;
     }
 
     static void chooseMeal(TGLForm &w, int index)

@@ -1,0 +1,31 @@
+#pragma once
+// What the tests of the real main window share: showing it and finding its
+// controls by name.
+#include "GL.h"
+
+#include <QTest>
+#include <memory>
+
+namespace gltest {
+
+// The main window, shown and exposed as at a start.
+inline std::unique_ptr<TGLForm> start()
+{
+    auto w = std::make_unique<TGLForm>();
+    w->show();
+    if (!QTest::qWaitForWindowExposed(w.get()))
+        qWarning("main window not exposed");
+    return w;
+}
+
+// A control of the window by its object name; a missing one stops the test
+// program at once rather than crashing it on a null pointer later.
+template <typename T> T *child(TGLForm &w, const char *name)
+{
+    T *c = w.findChild<T *>(QString::fromLatin1(name));
+    if (!c)
+        qFatal("no control %s", name);
+    return c;
+}
+
+} // namespace gltest
