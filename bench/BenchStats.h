@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -14,6 +15,17 @@ struct Figures
     double p95;
 };
 
+// The figures of timings already taken, in milliseconds (at least one).
+inline Figures figures(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    const auto at = [&](double q) {
+        return ms[std::min(ms.size() - 1, size_t(q * double(ms.size())))];
+    };
+    return {at(0.5), at(0.95)};
+}
+
+// Times `body` `runs` times.
 inline Figures measure(int runs, const std::function<void()> &body)
 {
     std::vector<double> ms;
@@ -23,11 +35,7 @@ inline Figures measure(int runs, const std::function<void()> &body)
         body();
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
     }
-    std::sort(ms.begin(), ms.end());
-    const auto at = [&](double q) {
-        return ms[std::min(ms.size() - 1, size_t(q * double(ms.size())))];
-    };
-    return {at(0.5), at(0.95)};
+    return figures(std::move(ms));
 }
 
 } // namespace bench

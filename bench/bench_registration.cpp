@@ -7,6 +7,7 @@
 //
 // Filter mode at 1,000,000 rows holds the whole journal in memory and is
 // measured only with --full.
+#include "BenchStats.h"
 #include "JournalView.h"
 #include "MealRegistration.h"
 #include "core/MessageService.h"
@@ -56,22 +57,6 @@ public:
 QString code(int i) { return QStringLiteral("2%1").arg(i, 12, 10, QLatin1Char('0')); }
 QString name(int i) { return QStringLiteral("Сотрудник %1 Тестович").arg(i, 4, 10, QLatin1Char('0')); }
 QString guid(int i) { return QStringLiteral("B%1").arg(i, 31, 10, QLatin1Char('0')); }
-
-struct Stats
-{
-    double median;
-    double p95;
-};
-
-Stats stats(std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    const auto at = [&](double q) {
-        const size_t i = std::min(ms.size() - 1, size_t(q * double(ms.size() - 1) + 0.5));
-        return ms[i];
-    };
-    return {at(0.5), at(0.95)};
-}
 
 // A journal of `rows` rows, kRowsPerDay a day ending yesterday, and 1,000
 // employees; built through the program's own structure check.
@@ -174,7 +159,7 @@ void benchFirstShowing(const QString &path, int rows, int runs)
         w.show();
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
     }
-    const Stats s = stats(ms);
+    const bench::Figures s = bench::figures(ms);
     std::printf("first showing, filter mode, %7d rows: median %9.1f ms  p95 %9.1f ms  (%d runs)\n",
                 rows, s.median, s.p95, runs);
 }
@@ -185,29 +170,21 @@ void benchRegistration(const QString &path, int rows, int mode, CountingMessages
     Window w(path);
     w.show();
     const int before = w.view.kolVo();
-    std::vector<double> ms;
     const int errorsBefore = messages.count;
-    for (int i = 0; i < kRegistrations; ++i) {
-        QElapsedTimer t;
-        t.start();
-        w.registration.ObrabotkaShtrichKoda(code(i));
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    const Stats s = stats(ms);
+    int i = 0;
+    const bench::Figures s =
+        bench::measure(kRegistrations, [&] { w.registration.ObrabotkaShtrichKoda(code(i++)); });
     std::printf("registration, %s mode, %7d rows: median %7.2f ms  p95 %7.2f ms  (%d registrations,"
                 " counter %d -> %s)\n",
                 mode == 1 ? "query " : "filter", rows, s.median, s.p95, kRegistrations, before,
                 qPrintable(w.counter));
     // Where the time of a registration goes: the duplicate search alone.
-    std::vector<double> dup;
     const QString today = core::ruDate(QDate::currentDate());
-    for (int i = 0; i < 50; ++i) {
-        QElapsedTimer t;
-        t.start();
-        w.view.uzheZaregistrirovan(name(i), guid(i), QStringLiteral("Ужин"), today);
-        dup.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    const Stats d = stats(dup);
+    int j = 0;
+    const bench::Figures d = bench::measure(50, [&] {
+        w.view.uzheZaregistrirovan(name(j), guid(j), QStringLiteral("Ужин"), today);
+        ++j;
+    });
     std::printf("  of which the duplicate search: median %7.2f ms  p95 %7.2f ms\n", d.median, d.p95);
     if (messages.count != errorsBefore)
         std::printf("  %d messages, last: %s\n", messages.count - errorsBefore, qPrintable(messages.last));
