@@ -224,24 +224,45 @@ QString MaksimalnoyeZnacheniye(const QString &table, const QString &column)
     }
 }
 
-QString PoiskZapisi(const QString &table, const QString &keyColumn, const QString &column1,
-                    const QString &column2, const QString &keyValue)
+namespace {
+// The lookups' one statement; `also` narrows its WHERE clause further.
+QString poisk(const QString &t, const QString &keyColumn, const QString &column1,
+              const QString &column2, const QString &keyValue, const QString &also)
 {
     if (!BDPodkluchena())
         return kNetPodklucheniya;
     try {
-        const QString &t = table;
         QSqlQuery q = current()->exec(
             QStringLiteral("SELECT ") + t + QStringLiteral(".") + column1 + QStringLiteral(", ")
             + t + QStringLiteral(".") + column2 + QStringLiteral(" FROM ") + t
             + QStringLiteral(" WHERE ") + QStringLiteral("(") + t + QStringLiteral(".")
-            + keyColumn + QStringLiteral(" = ") + quoted(keyValue) + QStringLiteral(");"));
+            + keyColumn + QStringLiteral(" = ") + quoted(keyValue) + QStringLiteral(")") + also
+            + QStringLiteral(";"));
         if (!q.next())
             return kNo;
         return q.value(0).toString() + kRazd + q.value(1).toString();
     } catch (...) {
         return kNo;
     }
+}
+} // namespace
+
+QString PoiskZapisi(const QString &table, const QString &keyColumn, const QString &column1,
+                    const QString &column2, const QString &keyValue)
+{
+    return poisk(table, keyColumn, column1, column2, keyValue, QString());
+}
+
+QString PoiskDrugoyZapisi(const QString &table, const QString &keyColumn, const QString &column1,
+                          const QString &column2, const QString &keyValue, const QString &krome)
+{
+    if (krome.isEmpty())
+        return PoiskZapisi(table, keyColumn, column1, column2, keyValue);
+    // A row without column2 is another row too.
+    const QString c2 = table + QStringLiteral(".") + column2;
+    return poisk(table, keyColumn, column1, column2, keyValue,
+                 QStringLiteral(" AND (") + c2 + QStringLiteral(" IS NULL OR ") + c2
+                     + QStringLiteral(" <> ") + quoted(krome) + QStringLiteral(")"));
 }
 
 QString ZnacheniyeParametra(const QString &table, const QString &nameColumn,

@@ -26,6 +26,11 @@ QString DobavlenieStolbtsa(const QString &table, const QString &column, const QS
 QString MaksimalnoyeZnacheniye(const QString &table, const QString &column);
 QString PoiskZapisi(const QString &table, const QString &keyColumn, const QString &column1,
                     const QString &column2, const QString &keyValue);
+// As PoiskZapisi, but passing over the rows whose column2 holds `krome` (an
+// empty `krome` passes over nothing): the first OTHER row with the key value,
+// such as another employee holding a card number besides the one edited.
+QString PoiskDrugoyZapisi(const QString &table, const QString &keyColumn, const QString &column1,
+                          const QString &column2, const QString &keyValue, const QString &krome);
 QString ZnacheniyeParametra(const QString &table, const QString &nameColumn,
                             const QString &valueColumn, const QString &name,
                             const QString &value, bool write);

@@ -71,6 +71,7 @@ private slots:
         QCOMPARE(DobavlenieStolbtsa("T", "C", "NVARCHAR", "255", true), kNetPodklucheniya);
         QCOMPARE(MaksimalnoyeZnacheniye("Users", "ShtrKod"), kNetPodklucheniya);
         QCOMPARE(PoiskZapisi("Users", "ShtrKod", "NM", "RecID", "1"), kNetPodklucheniya);
+        QCOMPARE(PoiskDrugoyZapisi("Users", "ShtrKod", "NM", "RecID", "1", "ID1"), kNetPodklucheniya);
         QCOMPARE(ZnacheniyeParametra("BPTools", "NMNam", "NMVal", "psi", "nnn", false), kNo);
         QVERIFY(connection() == nullptr);
     }
@@ -168,6 +169,34 @@ private slots:
         QCOMPARE(PoiskZapisi("Users", "ShtrKod", "NM", "RecID", "x' OR '1'='1"), kNo);
         QCOMPARE(PoiskZapisi("Users", "ShtrKod", "NM", "RecID", "2000000000031"), kNo);
         QCOMPARE(PoiskZapisi("Nope", "ShtrKod", "NM", "RecID", "1"), kNo);
+    }
+
+    void lookupOfAnotherRow_data()
+    {
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<QString>("krome");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("own row first, another after") << "C1" << "ID1" << "Петров|ID2";
+        QTest::newRow("own row after another") << "C1" << "ID2" << "Иванов|ID1";
+        QTest::newRow("no own row: the first") << "C1" << "" << "Иванов|ID1";
+        QTest::newRow("a row without identifier is another") << "C2" << "ID1" << "Сидоров|";
+        QTest::newRow("only the own row") << "C3" << "ID3" << "no";
+        QTest::newRow("quote in the identifier") << "C1" << "x'y" << "Иванов|ID1";
+    }
+    void lookupOfAnotherRow()
+    {
+        QFETCH(QString, card);
+        QFETCH(QString, krome);
+        QFETCH(QString, found);
+        QCOMPARE(OtkritBD(m_path, "", ""), kOk);
+        db::ProverkaStrukturiBD(m_path, "", "");
+        QCOMPARE(OtkritBD(m_path, "", ""), kOk);
+        connection()->exec("DELETE FROM Users");
+        connection()->exec("INSERT INTO Users (NM, RecID, NMCardNum) VALUES "
+                           "('Иванов', 'ID1', 'C1'), ('Петров', 'ID2', 'C1'), "
+                           "('Сидоров', NULL, 'C2'), ('Кузнецов', 'ID3', 'C3')");
+        QCOMPARE(PoiskDrugoyZapisi("Users", "NMCardNum", "NM", "RecID", card, krome),
+                 found == kNo ? kNo : QString(found).replace('|', kRazd));
     }
 
     void parameterReadCreateWrite()
