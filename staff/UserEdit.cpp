@@ -300,15 +300,15 @@ bool TUserEditForm::TakieKartiEst()
     bool konflikt = false;
     const auto proverit = [&](const QString &column, const QString &value, const QString &what,
                               const QString &end) {
-        const QString found = DBTools::PoiskZapisi(QStringLiteral("Users"), column,
-                                                   QStringLiteral("NM"), QStringLiteral("RecID"), value);
+        // The employee's own row is passed over, so that another employee
+        // holding the same value is found even when the own row comes first.
+        // A new employee has no identifier yet: whatever is found belongs to another.
+        const QString found = DBTools::PoiskDrugoyZapisi(QStringLiteral("Users"), column,
+                                                         QStringLiteral("NM"), QStringLiteral("RecID"),
+                                                         value, svoy);
         if (found == DBTools::kNo || found == DBTools::kNetPodklucheniya)
             return;
         const QString name = found.section(DBTools::kRazd, 0, 0);
-        const QString id = found.section(DBTools::kRazd, 1);
-        // A new employee has no identifier yet: whatever is found belongs to another.
-        if (!svoy.isEmpty() && id == svoy)
-            return;
         otchet += what + QLatin1Char('"') + value + QStringLiteral("\" уже был присвоен \"") + name
                   + QLatin1Char('"') + end;
         konflikt = true;

@@ -102,6 +102,7 @@ private slots:
     void savingUnchangedFindsNoConflict();
     void conflicts_data();
     void conflicts();
+    void ownRowFirstDoesNotHideAnother();
     void databaseUnreachableRefusesTheSave();
     void emptyNameIsSaved();
     void cancelClearsTheFlag();
@@ -217,6 +218,23 @@ void TestUserEdit::conflicts()
     QVERIFY(!core::pv().SotrudnikSokhranen);
     QCOMPARE(ed.services.messages().texts(), QStringList{message});
     QCOMPARE(ed.services.sound().beeps, QList<core::Beep>{core::Beep::Default});
+}
+
+void TestUserEdit::ownRowFirstDoesNotHideAnother()
+{
+    // The edited employee's own row is the first holding each value; another
+    // employee holding them too must still be found.
+    stafftest::TestDb db;
+    db.addUser("Иванов", "2000000000015", "CARD0001", "15", "R1");
+    db.addUser("Петров", "2000000000015", "CARD0001", "15", "R2");
+    openStored("Иванов", "CARD0001", "2000000000015", "15", "R1");
+    Editor ed;
+    QVERIFY(ed.saveStaysOpen());
+    QVERIFY(!core::pv().SotrudnikSokhranen);
+    QCOMPARE(ed.services.messages().texts(),
+             QStringList{"Номер карты \"CARD0001\" уже был присвоен \"Петров\"\r\n"
+                         "Штрихкод \"2000000000015\" уже был присвоен \"Петров\"\r\n"
+                         "Табельный номер \"15\" уже был присвоен \"Петров\""});
 }
 
 void TestUserEdit::databaseUnreachableRefusesTheSave()
