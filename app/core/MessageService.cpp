@@ -1,5 +1,7 @@
 #include "core/MessageService.h"
 
+#include "core/Error.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -97,6 +99,14 @@ QString errorText(const QString &className, const QString &message, bool spaced)
     return className + (spaced ? QStringLiteral(" Ошибка с сообщением : ")
                                : QStringLiteral(" Ошибка с сообщением: "))
            + message;
+}
+
+void showError(const std::exception &e, bool spaced)
+{
+    const auto *own = dynamic_cast<const Error *>(&e);
+    showMessage(own ? errorText(own->className(), own->message(), spaced)
+                    : errorText(QStringLiteral("Exception"), QString::fromUtf8(e.what()), spaced),
+                Icon::Error);
 }
 
 } // namespace core

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -42,5 +43,9 @@ void setModalHook(ModalHook hook);
 // `spaced` selects " Ошибка с сообщением : " (with a blank before the colon)
 // over " Ошибка с сообщением: ".
 QString errorText(const QString &className, const QString &message, bool spaced);
+
+// A caught error shown with the error icon as errorText() words it: a
+// core::Error by its class name, anything else as "Exception" with its what().
+void showError(const std::exception &e, bool spaced);
 
 } // namespace core
