@@ -68,9 +68,6 @@ template <typename F> void ignoringErrors(F &&step)
     }
 }
 
-// The class name shown for an error that is not one of the program's own.
-QString exceptionClass(const std::exception &) { return QStringLiteral("Exception"); }
-
 } // namespace
 
 TGLForm::TGLForm(QWidget *parent)
@@ -460,11 +457,8 @@ void TGLForm::FormShow()
         m_connected = true;
         ObrabotkaIzmeneniyaVidaPitaniya();
         m_scanner->ObnovitRabotuSoScanerom();
-    } catch (const core::Error &e) {
-        core::showMessage(core::errorText(e.className(), e.message(), true), core::Icon::Error);
     } catch (const std::exception &e) {
-        core::showMessage(core::errorText(exceptionClass(e), QString::fromUtf8(e.what()), true),
-                          core::Icon::Error);
+        core::showError(e, true);
     }
 
     ignoringErrors([this] {
@@ -513,11 +507,8 @@ bool TGLForm::PodklucheniyeKBD()
         FDQueryUsers->setSql(QStringLiteral("SELECT * from Users"));
         FDQueryUsers->open();
         return true;
-    } catch (const core::Error &e) {
-        core::showMessage(core::errorText(e.className(), e.message(), true), core::Icon::Error);
     } catch (const std::exception &e) {
-        core::showMessage(core::errorText(exceptionClass(e), QString::fromUtf8(e.what()), true),
-                          core::Icon::Error);
+        core::showError(e, true);
     }
     return false;
 }

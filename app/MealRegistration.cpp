@@ -302,17 +302,10 @@ void MealRegistration::registerOne(const Entry &entry)
 
     try {
         m_journal.dobavitZapis(row);
-    } catch (const core::Error &e) {
-        if (m_sounds.neProshla)
-            ButtonNeProshlaClick();
-        core::showMessage(core::errorText(e.className(), e.message(), true), core::Icon::Error);
-        m_journal.pokazatKolVo();
-        return;
     } catch (const std::exception &e) {
         if (m_sounds.neProshla)
             ButtonNeProshlaClick();
-        core::showMessage(core::errorText(QStringLiteral("Exception"), QString::fromUtf8(e.what()), true),
-                          core::Icon::Error);
+        core::showError(e, true);
         m_journal.pokazatKolVo();
         return;
     }

@@ -24,11 +24,6 @@ QPushButton *button(QWidget *parent, const char *name, const QString &text)
     return b;
 }
 
-void showError(const core::Error &e)
-{
-    core::showMessage(core::errorText(e.className(), e.message(), false), core::Icon::Error);
-}
-
 } // namespace
 
 TFormScanerTools::TFormScanerTools(QWidget *parent)
@@ -111,7 +106,7 @@ void TFormScanerTools::ButtonNastroitComClick()
     try {
         m_port->setSettings(dialog.settings());
     } catch (const core::Error &e) {
-        showError(e);
+        core::showError(e, false);
     }
 }
 
@@ -126,7 +121,7 @@ void TFormScanerTools::ButtonProveritScanerClick()
     try {
         m_port->open(); // an open port stays as it is
     } catch (const core::Error &e) {
-        showError(e);
+        core::showError(e, false);
     }
 }
 

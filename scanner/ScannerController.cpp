@@ -33,7 +33,7 @@ void ScannerController::ObnovitRabotuSoScanerom()
             m_port->close();
     } catch (const core::Error &e) {
         m_port->close();
-        core::showMessage(core::errorText(e.className(), e.message(), false), core::Icon::Error);
+        core::showError(e, false);
     }
 }
 
