@@ -40,4 +40,9 @@ void writeDbLogin(const DbLogin &login)
     restrictToOwner(s);
 }
 
+QString dbLoginPath()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "RKeyOpt").fileName();
+}
+
 } // namespace core

@@ -14,5 +14,7 @@ struct DbLogin
 
 DbLogin readDbLogin();
 void writeDbLogin(const DbLogin &login);
+// The file of that store, for showing where the login is kept.
+QString dbLoginPath();
 
 } // namespace core
