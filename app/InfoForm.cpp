@@ -2,12 +2,13 @@
 
 #include "core/AppPaths.h"
 #include "core/ProcessValues.h"
+#include "core/RegistryLogin.h"
+#include "scanner/ComPort.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QVBoxLayout>
 
 TInfoForm::TInfoForm(QWidget *parent) : QDialog(parent)
@@ -50,8 +51,7 @@ QString TInfoForm::infoText()
                "База данных: %2\n"
                "Файлы настроек: %3, %4, %5\n"
                "Учётные данные базы данных: %6")
-        .arg(core::programFolder(), db, core::iniPath(), core::programFile("CRCom.ini"),
+        .arg(core::programFolder(), db, core::iniPath(), scanner::comIniPath(),
              core::programFile(QCoreApplication::applicationName() + QStringLiteral(".ini")),
-             QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("RKeyOpt"))
-                 .fileName());
+             core::dbLoginPath());
 }
