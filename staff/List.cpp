@@ -23,8 +23,8 @@ namespace staff {
 
 namespace {
 
-const QString kObzor = QStringLiteral("obzor");
-const QString kVibor = QStringLiteral("vibor");
+using spisok::kObzor;
+using spisok::kVibor;
 const QString kNM = QStringLiteral("NM");
 const QString kNetFIO = QStringLiteral("Ф.И.О. не заполнено!");
 
@@ -109,18 +109,12 @@ TListForm::TListForm(QWidget *parent) : spisok::OknoSpiska(parent)
     DBGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // a horizontal one only
     DBGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-    knopki = spisok::sozdatKnopki(this);
+    sozdatKnopkiSetki();
 
     FDQuery1 = new db::RecordSet(this);
     FDQuery1->setObjectName(QStringLiteral("FDQuery1"));
     DBGrid1->setModel(FDQuery1);
 
-    connect(knopki.Sozdanie, &QPushButton::clicked, this, &TListForm::SozdanieClick);
-    connect(knopki.Otkrit, &QPushButton::clicked, this, [this] { OtkrRedaktir(); });
-    connect(knopki.SozdanieVibora, &QPushButton::clicked, this, [this] { Sozdat(); });
-    connect(knopki.Udalenie, &QPushButton::clicked, this, &TListForm::UdalenieClick);
-    connect(knopki.Zakrit, &QPushButton::clicked, this, &QDialog::reject);
-    connect(DBGrid1, &QTableView::doubleClicked, this, &TListForm::DBGrid1DblClick);
     connect(EditOtbor, &QLineEdit::textChanged, this, &TListForm::EditOtborChange);
     connect(ComboBoxOtbor, &QComboBox::currentIndexChanged, this, &TListForm::ComboBoxOtborChange);
     connect(ButtonOtborCl, &QPushButton::clicked, this, &TListForm::ComboBoxOtborChange);
@@ -172,13 +166,10 @@ void TListForm::resizeEvent(QResizeEvent *event)
     spisok::raspolozhit(*this, ComboBoxOtbor, 150, EditOtbor, ButtonOtborCl, DBGrid1, knopki);
 }
 
-bool TListForm::rezhimObzor() const { return m_rezhim == kObzor; }
-
 void TListForm::FormShow()
 {
     auto &pv = core::pv();
-    m_rezhim = pv.RezhimSpiskaSotrudnikov;
-    spisok::knopkiRezhima(knopki, rezhimObzor());
+    ustanovitRezhim(pv.RezhimSpiskaSotrudnikov);
 
     ComboBoxOtbor->setCurrentIndex(0);
 
@@ -200,22 +191,6 @@ void TListForm::FormShow()
 }
 
 void TListForm::FormActivate() { spisok::uporyadochit(FDQuery1, kNM); }
-
-void TListForm::SozdanieClick()
-{
-    if (rezhimObzor()) // the mode read at showing holds for the whole showing
-        Sozdat();
-    else
-        Vibor();
-}
-
-void TListForm::DBGrid1DblClick()
-{
-    if (rezhimObzor())
-        OtkrRedaktir();
-    else
-        Vibor();
-}
 
 void TListForm::Vibor()
 {

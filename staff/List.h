@@ -42,21 +42,17 @@ private:
     void FormShow() override;
     void FormActivate() override;
     void FormClose() override;
-    void SozdanieClick();
-    void DBGrid1DblClick();
-    void UdalenieClick();
+    void UdalenieClick() override;
     void EditOtborChange();
     void ComboBoxOtborChange();
 
-    void Vibor();
-    void Sozdat();
-    void OtkrRedaktir();
-    bool rezhimObzor() const;
+    void Vibor() override;
+    void Sozdat() override;
+    void OtkrRedaktir() override;
     void sotrudnikiIzmeneny();
 
     QComboBox *ComboBoxOtbor = nullptr;
     db::RecordSet *FDQuery1 = nullptr;
-    QString m_rezhim;
 };
 
 // The openers. Browse mode from the menu "Справочники" -> "Сотрудники".

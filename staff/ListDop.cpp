@@ -20,7 +20,8 @@ namespace staff {
 
 namespace {
 
-const QString kObzor = QStringLiteral("obzor");
+using spisok::kObzor;
+using spisok::kVibor;
 const QString kNM = QStringLiteral("NM");
 const QString kNetNaimenovaniya = QStringLiteral("Наименование не заполнено!");
 
@@ -41,7 +42,7 @@ TDopForm::TDopForm(QWidget *parent) : spisok::OknoSpiska(parent)
     LabelOtbor->setObjectName(QStringLiteral("LabelOtbor"));
     sozdatOtbor();
     sozdatSetku();
-    knopki = spisok::sozdatKnopki(this);
+    sozdatKnopkiSetki();
 
     m_query = new db::RecordSet(this);
     DBGrid1->setModel(m_query);
@@ -58,12 +59,6 @@ TDopForm::TDopForm(QWidget *parent) : spisok::OknoSpiska(parent)
         DBGrid1->setColumnWidth(0, m_shirinaStolbtsa);
     });
 
-    connect(knopki.Sozdanie, &QPushButton::clicked, this, &TDopForm::SozdanieClick);
-    connect(knopki.Otkrit, &QPushButton::clicked, this, [this] { OtkrRedaktir(); });
-    connect(knopki.SozdanieVibora, &QPushButton::clicked, this, [this] { Sozdat(); });
-    connect(knopki.Udalenie, &QPushButton::clicked, this, &TDopForm::UdalenieClick);
-    connect(knopki.Zakrit, &QPushButton::clicked, this, &QDialog::reject);
-    connect(DBGrid1, &QTableView::doubleClicked, this, &TDopForm::DBGrid1DblClick);
     connect(EditOtbor, &QLineEdit::textChanged, this, &TDopForm::EditOtborChange);
     connect(ButtonOtborCl, &QPushButton::clicked, this, &TDopForm::ButtonOtborClClick);
 
@@ -101,13 +96,10 @@ void TDopForm::resizeEvent(QResizeEvent *event)
     raspolozhit();
 }
 
-bool TDopForm::rezhimObzor() const { return m_rezhim == kObzor; }
-
 void TDopForm::FormShow()
 {
     auto &pv = core::pv();
-    m_rezhim = pv.RezhimSpravochnika;
-    spisok::knopkiRezhima(knopki, rezhimObzor());
+    ustanovitRezhim(pv.RezhimSpravochnika);
 
     m_table = pv.TablitsaSpravochnika;
     const auto ini = core::openMainIni();
@@ -127,22 +119,6 @@ void TDopForm::FormShow()
 }
 
 void TDopForm::FormActivate() { spisok::uporyadochit(m_query, kNM); }
-
-void TDopForm::SozdanieClick()
-{
-    if (rezhimObzor())
-        Sozdat();
-    else
-        Vibor();
-}
-
-void TDopForm::DBGrid1DblClick()
-{
-    if (rezhimObzor())
-        OtkrRedaktir();
-    else
-        Vibor();
-}
 
 void TDopForm::Vibor()
 {
@@ -250,7 +226,7 @@ bool pickFromDirectory(QWidget *parent, const QString &table, QLineEdit *field)
     form.resize(TDopForm::RazmerOkna());
     form.setWindowTitle(QStringLiteral("Выбрать"));
     pv.TablitsaSpravochnika = table;
-    pv.RezhimSpravochnika = QStringLiteral("vibor");
+    pv.RezhimSpravochnika = kVibor;
     pv.VibrannoeNaimenovanie.clear();
     const bool ok = core::execModal(form) == QDialog::Accepted;
     if (ok) {

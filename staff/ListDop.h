@@ -35,22 +35,18 @@ private:
     void FormShow() override;
     void FormActivate() override;
     void FormClose() override;
-    void SozdanieClick();
-    void DBGrid1DblClick();
-    void UdalenieClick();
+    void UdalenieClick() override;
     void EditOtborChange();
     void ButtonOtborClClick();
 
-    void Vibor();
-    void Sozdat();
-    void OtkrRedaktir();
-    bool rezhimObzor() const;
+    void Vibor() override;
+    void Sozdat() override;
+    void OtkrRedaktir() override;
     void raspolozhit();
 
     QLabel *LabelOtbor = nullptr;
     db::RecordSet *m_query = nullptr;
     QString m_table;
-    QString m_rezhim;
     int m_shirinaStolbtsa = 200;
     bool m_sbrosModeli = false;
 };

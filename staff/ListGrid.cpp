@@ -222,6 +222,42 @@ void OknoSpiska::sozdatSetku()
     DBGrid1->viewport()->installEventFilter(this);
 }
 
+void OknoSpiska::sozdatKnopkiSetki()
+{
+    knopki = sozdatKnopki(this);
+    connect(knopki.Sozdanie, &QPushButton::clicked, this, &OknoSpiska::SozdanieClick);
+    connect(knopki.Otkrit, &QPushButton::clicked, this, [this] { OtkrRedaktir(); });
+    connect(knopki.SozdanieVibora, &QPushButton::clicked, this, [this] { Sozdat(); });
+    connect(knopki.Udalenie, &QPushButton::clicked, this, [this] { UdalenieClick(); });
+    connect(knopki.Zakrit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(DBGrid1, &QTableView::doubleClicked, this, &OknoSpiska::DBGrid1DblClick);
+}
+
+void OknoSpiska::ustanovitRezhim(const QString &rezhim)
+{
+    m_rezhim = rezhim;
+    knopkiRezhima(knopki, rezhimObzor());
+}
+
+bool OknoSpiska::rezhimObzor() const { return m_rezhim == kObzor; }
+
+// The mode read at showing holds for the whole showing.
+void OknoSpiska::SozdanieClick()
+{
+    if (rezhimObzor())
+        Sozdat();
+    else
+        Vibor();
+}
+
+void OknoSpiska::DBGrid1DblClick()
+{
+    if (rezhimObzor())
+        OtkrRedaktir();
+    else
+        Vibor();
+}
+
 void OknoSpiska::podklyuchit(db::RecordSet *rs, const QString &table)
 {
     const auto &n = core::pv().Nastroyki;

@@ -26,6 +26,10 @@ class QWidget;
 // their grid's behaviour, their frame around the grid and their buttons.
 namespace staff::spisok {
 
+// The two modes an opener sets before showing a list window.
+inline const QString kObzor = QStringLiteral("obzor"); // browse: create, open, delete
+inline const QString kVibor = QStringLiteral("vibor"); // choose one row and close with OK
+
 // The frame around the grid: the filter row above it, the buttons below, the
 // margins. An opener adds it to the stored grid size; the window keeps its
 // grid exactly that much smaller, so the grid size written back at closing is
@@ -101,8 +105,9 @@ void raspolozhit(QWidget &okno, QWidget *vperedi, int shirinaVperedi, QLineEdit 
 
 // What a list window does around its controls: it opens its own connection
 // when shown and lets it go when closed (FormShow and FormClose, once per
-// showing), re-sorts at every activation (FormActivate) and moves the cursor
-// of its grid with the mouse wheel.
+// showing), re-sorts at every activation (FormActivate), moves the cursor
+// of its grid with the mouse wheel, and answers its buttons by the mode read
+// at showing: browse ("obzor") creates and opens, any other mode chooses.
 class OknoSpiska : public QDialog
 {
     Q_OBJECT
@@ -116,6 +121,10 @@ protected:
     virtual void FormShow() = 0;
     virtual void FormActivate() {}
     virtual void FormClose() = 0;
+    virtual void Vibor() = 0;
+    virtual void Sozdat() = 0;
+    virtual void OtkrRedaktir() = 0;
+    virtual void UdalenieClick() = 0;
 
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -125,6 +134,12 @@ protected:
     void sozdatOtbor();
     // The grid DBGrid1, set up as nastroitSetku() does, wheel included.
     void sozdatSetku();
+    // The five buttons (sozdatKnopki) and the grid's double click, connected.
+    void sozdatKnopkiSetki();
+
+    // The mode for this showing, with the buttons it shows (knopkiRezhima).
+    void ustanovitRezhim(const QString &rezhim);
+    bool rezhimObzor() const;
 
     // Opens the connection of the settings and "SELECT * from `table`" in
     // `rs`; raises core::Error.
@@ -138,7 +153,11 @@ protected:
     Knopki knopki{};
 
 private:
+    void SozdanieClick();
+    void DBGrid1DblClick();
+
     std::unique_ptr<db::Connection> m_connection;
+    QString m_rezhim;
     bool m_shown = false;
 };
 
