@@ -48,7 +48,6 @@ public:
     void setPhotoWindow(TPhotoForm *photo);
     void setReportWindow(TOtchetForm *report);
 
-    app::JournalView &journalView() { return *m_journalView; }
     app::MealRegistration &registration() { return *m_registration; }
     scanner::ScannerController &scannerController() { return *m_scanner; }
     db::RecordSet *journal() const { return FDQuery1; }

@@ -15,7 +15,6 @@ public:
 
     // Tries to take the lock; false when another running program holds it.
     bool acquire();
-    bool isHeld() const { return m_lock && m_lock->isLocked(); }
     static QString lockPath();
 
 private:
