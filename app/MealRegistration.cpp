@@ -279,7 +279,6 @@ void MealRegistration::registerOne(const Entry &entry)
     const QString time = core::ruTime(now().time());
     const QString teh = core::trimCodes(QString(date).remove(QLatin1Char('.')))
         + core::trimCodes(QString(time).remove(QLatin1Char(':')));
-    const QString fio = b.FIO;
     QVariantMap row;
     row.insert(QStringLiteral("NMFIO"), b.FIO);
     row.insert(QStringLiteral("NMOrg"), b.Org);
@@ -298,7 +297,6 @@ void MealRegistration::registerOne(const Entry &entry)
     row.insert(QStringLiteral("NMDateTimeTeh_Obrat"), DBTools::PerevorotDaty(teh));
     row.insert(QStringLiteral("NMVid"), vid);
     row.insert(QStringLiteral("NMAllTeh"), date + QLatin1Char('_') + vid + QLatin1Char('_') + b.FIO);
-    clearBuffer();   // emptied as copied: a failed save must not leave it for the next attempt
 
     try {
         m_journal.dobavitZapis(row);
@@ -311,7 +309,7 @@ void MealRegistration::registerOne(const Entry &entry)
     }
 
     m_journal.posleRegistracii();
-    PokazVStatusBare(fio + QStringLiteral("   Зарегистрирован. ") + date + QStringLiteral(" - ") + vid);
+    PokazVStatusBare(b.FIO + QStringLiteral("   Зарегистрирован. ") + date + QStringLiteral(" - ") + vid);
     if (m_sounds.uspeh)
         ButtonUspehClick();
 }
