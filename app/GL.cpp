@@ -59,6 +59,19 @@ QPushButton *makeButton(const QString &name, const QString &text, QWidget *paren
     return b;
 }
 
+// The window's large bold labels: the row counter and the meal-type name.
+QLabel *makeBigLabel(const QString &name, const QString &text, int pointSize, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(name);
+    QFont f = l->font();
+    f.setPointSize(pointSize);
+    f.setBold(true);
+    l->setFont(f);
+    l->setAlignment(Qt::AlignCenter);
+    return l;
+}
+
 // Runs a step whose errors must never stop the caller (shutdown, optional steps).
 template <typename F> void ignoringErrors(F &&step)
 {
@@ -163,13 +176,7 @@ void TGLForm::buildControls()
     poiskLayout->addWidget(CLFIOButton, 1, 1);
     left->addWidget(poisk);
 
-    LabelKolVo = new QLabel(QStringLiteral("0"), central);
-    LabelKolVo->setObjectName(QStringLiteral("LabelKolVo"));
-    QFont big = LabelKolVo->font();
-    big.setPointSize(40);
-    big.setBold(true);
-    LabelKolVo->setFont(big);
-    LabelKolVo->setAlignment(Qt::AlignCenter);
+    LabelKolVo = makeBigLabel(QStringLiteral("LabelKolVo"), QStringLiteral("0"), 40, central);
     left->addWidget(LabelKolVo);
 
     auto *sounds = new QGroupBox(QStringLiteral("Воспроизведение звуков:"), central);
@@ -239,13 +246,7 @@ void TGLForm::buildControls()
     Udalenie = makeButton(QStringLiteral("Udalenie"), QStringLiteral("Удалить"), central);
     Udalenie->setToolTip(QStringLiteral("Del"));
     Udalenie->setMinimumHeight(36);
-    LabelDoubleVP = new QLabel(QStringLiteral("Все"), central);
-    LabelDoubleVP->setObjectName(QStringLiteral("LabelDoubleVP"));
-    QFont vp = LabelDoubleVP->font();
-    vp.setPointSize(24);
-    vp.setBold(true);
-    LabelDoubleVP->setFont(vp);
-    LabelDoubleVP->setAlignment(Qt::AlignCenter);
+    LabelDoubleVP = makeBigLabel(QStringLiteral("LabelDoubleVP"), QStringLiteral("Все"), 24, central);
     ButtonOtmenitNeZaprParolVTekSess = makeButton(
         QStringLiteral("ButtonOtmenitNeZaprParolVTekSess"), QStringLiteral("Pass Free"), central);
     ButtonOtmenitNeZaprParolVTekSess->setToolTip(
