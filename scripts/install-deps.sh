@@ -11,5 +11,9 @@ $SUDO apt-get install -y --no-install-recommends \
   libsqlite3-dev sqlite3 \
   libxlsxwriter-dev libzip-dev libpugixml-dev libfreexl-dev \
   libcanberra-dev sound-theme-freedesktop \
+  qt6-translations-l10n \
+  mdbtools-dev \
   fonts-dejavu-core zbar-tools \
+  libreoffice-calc-nogui libreoffice-writer-nogui \
+  desktop-file-utils appstream dpkg-dev \
   xvfb xauth
