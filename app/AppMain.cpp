@@ -10,6 +10,7 @@
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "db/CheckDbCommand.h"
+#include "reports/Otchet.h"
 #include "staff/List.h"
 
 #include <QApplication>

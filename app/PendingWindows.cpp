@@ -6,12 +6,6 @@ TMainCRForm::TMainCRForm(QWidget *parent) : QWidget(parent, Qt::Window)
     setWindowTitle(QStringLiteral("Настройки оборудования"));
 }
 
-TOtchetForm::TOtchetForm(QWidget *parent) : QWidget(parent, Qt::Window)
-{
-    setObjectName(QStringLiteral("OtchetForm"));
-    setWindowTitle(QStringLiteral("Отчёт"));
-}
-
 TPhotoForm::TPhotoForm(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("PhotoForm"));

@@ -16,14 +16,6 @@ public:
     void DoOpen() {}
 };
 
-// The report window.
-class TOtchetForm : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TOtchetForm(QWidget *parent = nullptr);
-};
-
 // The employee photo window.
 class TPhotoForm : public QWidget
 {
