@@ -8,6 +8,8 @@
 #include "WindowGeometry.h"
 #include "Zastavka.h"
 
+#include "admin/UnitVvodStoimosti.h"
+
 #include "core/AppEvents.h"
 #include "core/AppPaths.h"
 #include "core/Error.h"
@@ -354,6 +356,7 @@ void TGLForm::wireLogic()
     // Registration.
     MealRegistration::Hooks hooks;
     hooks.vibratSotrudnika = [this] { return vibratSotrudnika(); };
+    hooks.vvodStoimosti = [this] { return admin::vvodStoimosti(this); };
     hooks.pokazatPhoto = [this](const QString &fio) {
         OtrisovkaFormiPhoto();
         if (m_photo)

@@ -117,6 +117,45 @@ void createIndexes(Connection &c)
 
 } // namespace
 
+QStringList programTables()
+{
+    QStringList out;
+    for (const char *name : kTables)
+        out << QString::fromLatin1(name);
+    return out;
+}
+
+QStringList programColumns(const QString &table)
+{
+    if (!programTables().contains(table))
+        return {};
+    QStringList out{QStringLiteral("TechInfStlb")};
+    for (const ColumnSpec &spec : kColumns)
+        if (table == QLatin1String(spec.table))
+            out << QString::fromLatin1(spec.column);
+    if (table == QLatin1String("SpisokDoc"))
+        out << QStringLiteral("NMDateTimeTeh_Obrat");
+    return out;
+}
+
+QString programColumnType(const QString &table, const QString &column)
+{
+    if (!programTables().contains(table))
+        return QString();
+    if (column == QLatin1String("TechInfStlb")
+        || (table == QLatin1String("SpisokDoc") && column == QLatin1String("NMDateTimeTeh_Obrat")))
+        return kNvarchar + QStringLiteral("(") + kSize255 + QStringLiteral(")");
+    for (const ColumnSpec &spec : kColumns) {
+        if (table != QLatin1String(spec.table) || column != QLatin1String(spec.column))
+            continue;
+        const QString type = QString::fromLatin1(spec.type);
+        return *spec.size ? type + QStringLiteral("(") + QString::fromLatin1(spec.size)
+                                + QStringLiteral(")")
+                          : type;
+    }
+    return QString();
+}
+
 StructureReport ProverkaStrukturiBD(const QString &path, const QString &user,
                                     const QString &password,
                                     const std::function<void(const QString &)> &showMessage)
