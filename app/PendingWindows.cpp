@@ -5,9 +5,3 @@ TMainCRForm::TMainCRForm(QWidget *parent) : QWidget(parent, Qt::Window)
     setObjectName(QStringLiteral("MainCRForm"));
     setWindowTitle(QStringLiteral("Настройки оборудования"));
 }
-
-TPhotoForm::TPhotoForm(QWidget *parent) : QWidget(parent, Qt::Window)
-{
-    setObjectName(QStringLiteral("PhotoForm"));
-    setWindowTitle(QStringLiteral("Фото"));
-}

@@ -15,15 +15,3 @@ public:
     void DoRefresh() {}
     void DoOpen() {}
 };
-
-// The employee photo window.
-class TPhotoForm : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TPhotoForm(QWidget *parent = nullptr);
-    // Saves the window's place and size.
-    void ZapisIni() {}
-    // Loads the photo of that employee name.
-    void OtobrazheniyePhoto(const QString &) {}
-};
