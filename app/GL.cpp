@@ -1,5 +1,6 @@
 #include "GL.h"
 
+#include "AccessStart.h"
 #include "InfoForm.h"
 #include "JournalView.h"
 #include "MealRegistration.h"
@@ -22,6 +23,7 @@
 #include "db/DBTools.h"
 #include "db/RecordSet.h"
 #include "db/StructureCheck.h"
+#include "mdbimport/AccessFile.h"
 #include "scanner/ScannerController.h"
 #include "staff/List.h"
 #include "staff/ListDop.h"
@@ -431,6 +433,11 @@ void TGLForm::FormShow()
             if (f.open(QIODevice::WriteOnly))
                 f.close();
         }
+
+        // A database brought from the Windows program is an Access file:
+        // offered for conversion before anything opens it.
+        if (mdbimport::AccessFile::isAccessFile(n.PutKFayluBD))
+            n.PutKFayluBD = app::offerAccessConversion(this, n.PutKFayluBD, *ini);
 
         m_columnWidths = s.columnWidths;
         QList<db::RecordSet::Column> columns = app::JournalView::kolonki();
