@@ -27,6 +27,7 @@
 #include "scanner/ScannerController.h"
 #include "staff/List.h"
 #include "staff/ListDop.h"
+#include "staff/UnitPhoto.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -136,7 +137,7 @@ TGLForm::~TGLForm()
 }
 
 void TGLForm::setReaderWindow(TMainCRForm *reader) { m_reader = reader; }
-void TGLForm::setPhotoWindow(TPhotoForm *photo) { m_photo = photo; }
+void TGLForm::setPhotoWindow(staff::TPhotoForm *photo) { m_photo = photo; }
 void TGLForm::setReportWindow(TOtchetForm *report) { m_report = report; }
 
 void TGLForm::buildControls()
@@ -394,6 +395,18 @@ void TGLForm::wireLogic()
             &TGLForm::reloadEmployees);
     connect(&core::AppEvents::instance(), &core::AppEvents::employeesChanged, this,
             &TGLForm::reloadEmployees);
+    // The settings windows reach the main window through the process-wide events.
+    connect(&core::AppEvents::instance(), &core::AppEvents::readerWindowRequested, this, [this] {
+        if (m_reader) {
+            m_reader->show();
+            m_reader->raise();
+            m_reader->activateWindow();
+        }
+    });
+    connect(&core::AppEvents::instance(), &core::AppEvents::nameOPChanged, this,
+            [this](const QString &nameOP) { setWindowTitle(QStringLiteral("Трапезон 2.1.0   ") + nameOP); });
+    connect(&core::AppEvents::instance(), &core::AppEvents::mainWindowCloseRequested, this,
+            &QWidget::close, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -636,16 +649,16 @@ void TGLForm::reloadEmployees()
 void TGLForm::OtrisovkaFormiPhoto()
 {
     if (m_photo)
-        m_photo->show();
+        m_photo->OtrisovkaFormiPhoto();
 }
 
 void TGLForm::ZakritiyeFormiPhoto()
 {
     if (m_photo)
-        m_photo->hide();
+        m_photo->ZakritiyeFormiPhoto();
 }
 
-bool TGLForm::FormaPhotoOtkrita() const { return m_photo && m_photo->isVisible(); }
+bool TGLForm::FormaPhotoOtkrita() const { return m_photo && m_photo->FormaPhotoOtkrita(); }
 
 void TGLForm::keyPressEvent(QKeyEvent *event)
 {

@@ -169,6 +169,14 @@ StructureReport ProverkaStrukturiBD(const QString &path, const QString &user,
             core::showMessage(text, core::Icon::Error);
     };
 
+    // A damaged file is refused before anything is written to it: adding
+    // columns or switching the journal mode could only damage it further.
+    if (const QString problem = verifyDatabaseFile(path); !problem.isEmpty()) {
+        report.failure = problem;
+        report.refused = true;
+        return report;
+    }
+
     const QString opened = OtkritBD(path, user, password);
     const RoutinesCloser closer;
     if (opened != kOk) {
@@ -197,8 +205,14 @@ StructureReport ProverkaStrukturiBD(const QString &path, const QString &user,
     for (const ColumnSpec &spec : kColumns) {
         const QString table = QString::fromLatin1(spec.table);
         const QString column = QString::fromLatin1(spec.column);
-        if (ProverkaNalichiyaStolbtsa(table, column) == kOk)
+        const QString exists = ProverkaNalichiyaStolbtsa(table, column);
+        if (exists == kOk)
             continue;
+        // Only a column known to be missing is added; a read error is no answer.
+        if (exists != kNo) {
+            report.failure = exists;
+            return report;
+        }
         const QString added = DobavlenieStolbtsa(table, column, QString::fromLatin1(spec.type),
                                                  QString::fromLatin1(spec.size), true);
         if (added != kOk) {

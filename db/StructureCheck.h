@@ -12,6 +12,9 @@ struct StructureReport
     // Empty when the check ran to its end; otherwise the result text of the
     // step that stopped it (the check itself stays silent about it).
     QString failure;
+    // The file was refused before anything was written to it (missing,
+    // not a database, damaged); `failure` is then the message to show as is.
+    bool refused = false;
 };
 
 // Brings the database at `path` up to the program's structure: creates
