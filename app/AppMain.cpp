@@ -12,6 +12,7 @@
 #include "db/CheckDbCommand.h"
 #include "mdbimport/ImportMdbCommand.h"
 #include "staff/List.h"
+#include "staff/UnitPhoto.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -109,7 +110,7 @@ int runProgram(int argc, char **argv)
     auto reader = std::make_unique<TMainCRForm>();
     auto list = std::make_unique<staff::TListForm>();
     auto report = std::make_unique<TOtchetForm>();
-    auto photo = std::make_unique<TPhotoForm>();
+    auto photo = std::make_unique<staff::TPhotoForm>();
     gl->setReaderWindow(reader.get());
     gl->setReportWindow(report.get());
     gl->setPhotoWindow(photo.get());

@@ -1,5 +1,6 @@
 #include "GL.h"
 
+#include "AccessStart.h"
 #include "InfoForm.h"
 #include "JournalView.h"
 #include "MealRegistration.h"
@@ -22,9 +23,11 @@
 #include "db/DBTools.h"
 #include "db/RecordSet.h"
 #include "db/StructureCheck.h"
+#include "mdbimport/AccessFile.h"
 #include "scanner/ScannerController.h"
 #include "staff/List.h"
 #include "staff/ListDop.h"
+#include "staff/UnitPhoto.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -146,7 +149,7 @@ TGLForm::~TGLForm()
 }
 
 void TGLForm::setReaderWindow(TMainCRForm *reader) { m_reader = reader; }
-void TGLForm::setPhotoWindow(TPhotoForm *photo) { m_photo = photo; }
+void TGLForm::setPhotoWindow(staff::TPhotoForm *photo) { m_photo = photo; }
 void TGLForm::setReportWindow(TOtchetForm *report) { m_report = report; }
 
 void TGLForm::buildControls()
@@ -404,6 +407,18 @@ void TGLForm::wireLogic()
             &TGLForm::reloadEmployees);
     connect(&core::AppEvents::instance(), &core::AppEvents::employeesChanged, this,
             &TGLForm::reloadEmployees);
+    // The settings windows reach the main window through the process-wide events.
+    connect(&core::AppEvents::instance(), &core::AppEvents::readerWindowRequested, this, [this] {
+        if (m_reader) {
+            m_reader->show();
+            m_reader->raise();
+            m_reader->activateWindow();
+        }
+    });
+    connect(&core::AppEvents::instance(), &core::AppEvents::nameOPChanged, this,
+            [this](const QString &nameOP) { setWindowTitle(QStringLiteral("Трапезон 2.1.0   ") + nameOP); });
+    connect(&core::AppEvents::instance(), &core::AppEvents::mainWindowCloseRequested, this,
+            &QWidget::close, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -444,6 +459,11 @@ void TGLForm::FormShow()
         if (firstStart && QDir::cleanPath(n.PutKFayluBD) == QDir::cleanPath(core::defaultDbPath())
             && !QFileInfo::exists(n.PutKFayluBD))
             createEmptyFile(n.PutKFayluBD);
+
+        // A database brought from the Windows program is an Access file:
+        // offered for conversion before anything opens it.
+        if (mdbimport::AccessFile::isAccessFile(n.PutKFayluBD))
+            n.PutKFayluBD = app::offerAccessConversion(this, n.PutKFayluBD, *ini);
 
         m_columnWidths = s.columnWidths;
         QList<db::RecordSet::Column> columns = app::JournalView::kolonki();
@@ -699,16 +719,16 @@ void TGLForm::reloadEmployees()
 void TGLForm::OtrisovkaFormiPhoto()
 {
     if (m_photo)
-        m_photo->show();
+        m_photo->OtrisovkaFormiPhoto();
 }
 
 void TGLForm::ZakritiyeFormiPhoto()
 {
     if (m_photo)
-        m_photo->hide();
+        m_photo->ZakritiyeFormiPhoto();
 }
 
-bool TGLForm::FormaPhotoOtkrita() const { return m_photo && m_photo->isVisible(); }
+bool TGLForm::FormaPhotoOtkrita() const { return m_photo && m_photo->FormaPhotoOtkrita(); }
 
 void TGLForm::keyPressEvent(QKeyEvent *event)
 {
