@@ -21,16 +21,9 @@
 #include <memory>
 
 using namespace admin;
+using testsupport::child;
 
 namespace {
-
-template <typename T> T *child(QWidget &w, const char *name)
-{
-    T *c = w.findChild<T *>(QLatin1String(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
-}
 
 // One turn of the operator at the password prompt.
 struct Popytka

@@ -23,18 +23,6 @@
 
 using gltest::child;
 
-namespace {
-
-template <typename T> T *control(QWidget &w, const char *name)
-{
-    T *c = w.findChild<T *>(QLatin1String(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
-}
-
-} // namespace
-
 class TestGLProtection : public QObject
 {
     Q_OBJECT
@@ -78,12 +66,12 @@ class TestGLProtection : public QObject
         if (d.objectName() != QLatin1String("PassEnterForm"))
             return int(QDialog::Rejected);
         if (m_passwords.isEmpty()) {
-            control<QPushButton>(d, "ButtonEnterPassword_Otmena")->click();
+            testsupport::child<QPushButton>(d, "ButtonEnterPassword_Otmena")->click();
             return d.result();
         }
-        control<QLineEdit>(d, "EditEnterPassword")->setText(m_passwords.takeFirst());
-        control<QCheckBox>(d, "CheckBoxNeZaprashivatVTekSessii")->setChecked(true);
-        control<QPushButton>(d, "ButtonEnterPassword_OK")->click();
+        testsupport::child<QLineEdit>(d, "EditEnterPassword")->setText(m_passwords.takeFirst());
+        testsupport::child<QCheckBox>(d, "CheckBoxNeZaprashivatVTekSessii")->setChecked(true);
+        testsupport::child<QPushButton>(d, "ButtonEnterPassword_OK")->click();
         return d.result();
     }
 

@@ -21,16 +21,9 @@
 #include <QtTest>
 
 using reporttest::Meal;
+using testsupport::child;
 
 namespace {
-
-template <typename T> T *child(QWidget &w, const char *name)
-{
-    T *c = w.findChild<T *>(QLatin1String(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
-}
 
 QStringList cells(QTableWidget *t)
 {
