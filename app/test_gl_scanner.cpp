@@ -18,6 +18,11 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <atomic>
+#include <random>
+#include <thread>
+#include <utility>
+
 namespace {
 
 const QString kCode = QStringLiteral("2000000000015");
@@ -66,6 +71,18 @@ private:
         com.writeString("ComPort", "Port", pty.slavePath());
         com.writeString("ComPort", "BaudRate", "9600");
         QVERIFY(com.flush());
+    }
+
+    // The resident memory of this process, in kB.
+    static long residentKb()
+    {
+        QFile f(QStringLiteral("/proc/self/status"));
+        if (!f.open(QIODevice::ReadOnly))
+            return 0;
+        for (const QByteArray &line : f.readAll().split('\n'))
+            if (line.startsWith("VmRSS:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLong();
+        return 0;
     }
 
     static int journalRows(const QString &where)
@@ -123,13 +140,82 @@ private slots:
         QSignalSpy rx(&gl.scannerController(), &scanner::ScannerController::barcodeReceived);
         QVERIFY(pty.send(kCode.toLatin1() + "\r\n"));
         QVERIFY(rx.wait(3000));
-        QCOMPARE(field->text(), kCode + "\r\n");
+        QCOMPARE(field->text(), kCode);
         QCOMPARE(journalRows(QStringLiteral("1=1")), 0);
 
-        // The next notification replaces the text, it does not add to it.
+        // The next code replaces the text, it does not add to it.
         QVERIFY(pty.send("42"));
         QVERIFY(rx.wait(3000));
         QCOMPARE(field->text(), QStringLiteral("42"));
+    }
+
+    // The employee scans while the box of the code before is still open: the
+    // code is registered once the box closes, not lost and not glued to the
+    // next one.
+    void scanDuringAMessageBoxIsServedAfterIt()
+    {
+        scanner::PseudoTerminal pty;
+        QVERIFY(pty.ok());
+        prepareProgramFolder(pty, 4);
+        testsupport::ServicesFixture services;
+        TGLForm gl;
+        gl.show();
+        QVERIFY(gl.scannerController().isOpen());
+
+        bool boxUp = false;
+        services.messages().onMessage = [&](const QString &) {
+            if (std::exchange(boxUp, true))
+                return;
+            QVERIFY(pty.send(kCode.toLatin1() + "\r\n"));
+            QTest::qWait(300); // the box's own loop, as a real box runs it
+            QCOMPARE(journalRows(QStringLiteral("1=1")), 0);
+        };
+        QVERIFY(pty.send("2999999999999\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(journalRows(QStringLiteral("ShtrKod = '%1'").arg(kCode)), 1, 3000);
+        QCOMPARE(services.messages().texts(), QStringList{"Штрихкод: \"2999999999999\" не найден."});
+    }
+
+    // Megabytes of line noise while a box is open hold no memory and do not
+    // crowd out the employee who scans right after them.
+    void lineNoiseDuringABoxNeitherGrowsNorBuries()
+    {
+        scanner::PseudoTerminal pty;
+        QVERIFY(pty.ok());
+        prepareProgramFolder(pty, 4);
+        testsupport::ServicesFixture services;
+        TGLForm gl;
+        gl.show();
+        QVERIFY(gl.scannerController().isOpen());
+
+        QByteArray noise(8 << 20, '\0');
+        std::mt19937 random(10);
+        for (char &c : noise)
+            c = char(random() & 0xFF);
+        long grown = -1;
+        bool boxUp = false;
+        services.messages().onMessage = [&](const QString &) {
+            if (std::exchange(boxUp, true))
+                return;
+            const long before = residentKb();
+            std::atomic<bool> sent{false};
+            std::thread scanner([&] {
+                pty.send(noise);
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                pty.send(kCode.toLatin1() + "\r\n");
+                sent = true;
+            });
+            QDeadlineTimer deadline(60000);
+            while (!sent && !deadline.hasExpired())
+                QTest::qWait(20);
+            QTest::qWait(300);
+            grown = residentKb() - before;
+            scanner.join();
+        };
+        QVERIFY(pty.send("2999999999999\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(journalRows(QStringLiteral("ShtrKod = '%1'").arg(kCode)), 1, 10000);
+        QVERIFY2(grown >= 0 && grown < 3000, qPrintable(QString::number(grown) + " kB"));
+        const QStringList notFound = services.messages().texts().filter(QStringLiteral("не найден"));
+        QVERIFY2(notFound.size() <= 1 + 3, qPrintable(notFound.join('\n')));
     }
 };
 
