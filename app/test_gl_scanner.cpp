@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <memory>
 #include <random>
 #include <thread>
 #include <utility>
@@ -85,6 +86,26 @@ private:
         return 0;
     }
 
+    // The main window of a counter whose scanner is on `pty`, shown.
+    struct Counter
+    {
+        scanner::PseudoTerminal pty;
+        testsupport::ServicesFixture services;
+        TGLForm gl;
+    };
+
+    std::unique_ptr<Counter> startCounter(int startRule)
+    {
+        auto c = std::make_unique<Counter>();
+        if (!c->pty.ok())
+            return nullptr;
+        prepareProgramFolder(c->pty, startRule);
+        if (QTest::currentTestFailed())
+            return nullptr;
+        c->gl.show();
+        return c;
+    }
+
     static int journalRows(const QString &where)
     {
         db::Connection c;
@@ -97,19 +118,15 @@ private:
 private slots:
     void scannedCodeRegistersAMeal()
     {
-        scanner::PseudoTerminal pty;
-        QVERIFY(pty.ok());
-        prepareProgramFolder(pty, 4);
-        testsupport::ServicesFixture services;
-        TGLForm gl;
-        gl.show();
-        QVERIFY(gl.isConnected());
-        QVERIFY2(gl.scannerController().isOpen(), qPrintable(services.messages().texts().join('\n')));
-        auto *field = gl.findChild<QLineEdit *>(QStringLiteral("GLEditShtrKod"));
+        const auto c = startCounter(4);
+        QVERIFY(c);
+        QVERIFY(c->gl.isConnected());
+        QVERIFY2(c->gl.scannerController().isOpen(), qPrintable(c->services.messages().texts().join('\n')));
+        auto *field = c->gl.findChild<QLineEdit *>(QStringLiteral("GLEditShtrKod"));
         QVERIFY(field);
 
-        QSignalSpy rx(&gl.scannerController(), &scanner::ScannerController::barcodeReceived);
-        QVERIFY(pty.send(kCode.toLatin1() + "\r\n"));
+        QSignalSpy rx(&c->gl.scannerController(), &scanner::ScannerController::barcodeReceived);
+        QVERIFY(c->pty.send(kCode.toLatin1() + "\r\n"));
         QVERIFY(rx.wait(3000));
         QCOMPARE(journalRows(QStringLiteral("ShtrKod = '%1' AND NMFIO = '%2' AND NMVid = 'Обед'")
                                  .arg(kCode, kName)),
@@ -117,34 +134,30 @@ private slots:
         QVERIFY(field->text().isEmpty());
 
         // Shutdown frees the port and keeps its settings for the next start.
-        gl.GL_ZavershenieRaboti();
-        QVERIFY(!gl.scannerController().isOpen());
+        c->gl.GL_ZavershenieRaboti();
+        QVERIFY(!c->gl.scannerController().isOpen());
         const core::IniFile com(scanner::comIniPath());
-        QCOMPARE(com.readString("ComPort", "Port", {}), pty.slavePath());
+        QCOMPARE(com.readString("ComPort", "Port", {}), c->pty.slavePath());
         QCOMPARE(core::IniFile(core::iniPath()).readBool("ScanerOptions", "Scaner_Ispolzovanie", false),
                  true);
     }
 
     void allTypesShowsButIgnoresTheCode()
     {
-        scanner::PseudoTerminal pty;
-        QVERIFY(pty.ok());
-        prepareProgramFolder(pty, 0);
-        testsupport::ServicesFixture services;
-        TGLForm gl;
-        gl.show();
-        QVERIFY(gl.scannerController().isOpen());
+        const auto c = startCounter(0);
+        QVERIFY(c);
+        QVERIFY(c->gl.scannerController().isOpen());
         QCOMPARE(core::pv().VsePitaniya, QStringLiteral("Да"));
-        auto *field = gl.findChild<QLineEdit *>(QStringLiteral("GLEditShtrKod"));
+        auto *field = c->gl.findChild<QLineEdit *>(QStringLiteral("GLEditShtrKod"));
 
-        QSignalSpy rx(&gl.scannerController(), &scanner::ScannerController::barcodeReceived);
-        QVERIFY(pty.send(kCode.toLatin1() + "\r\n"));
+        QSignalSpy rx(&c->gl.scannerController(), &scanner::ScannerController::barcodeReceived);
+        QVERIFY(c->pty.send(kCode.toLatin1() + "\r\n"));
         QVERIFY(rx.wait(3000));
         QCOMPARE(field->text(), kCode);
         QCOMPARE(journalRows(QStringLiteral("1=1")), 0);
 
         // The next code replaces the text, it does not add to it.
-        QVERIFY(pty.send("42"));
+        QVERIFY(c->pty.send("42"));
         QVERIFY(rx.wait(3000));
         QCOMPARE(field->text(), QStringLiteral("42"));
     }
@@ -154,38 +167,30 @@ private slots:
     // next one.
     void scanDuringAMessageBoxIsServedAfterIt()
     {
-        scanner::PseudoTerminal pty;
-        QVERIFY(pty.ok());
-        prepareProgramFolder(pty, 4);
-        testsupport::ServicesFixture services;
-        TGLForm gl;
-        gl.show();
-        QVERIFY(gl.scannerController().isOpen());
+        const auto c = startCounter(4);
+        QVERIFY(c);
+        QVERIFY(c->gl.scannerController().isOpen());
 
         bool boxUp = false;
-        services.messages().onMessage = [&](const QString &) {
+        c->services.messages().onMessage = [&](const QString &) {
             if (std::exchange(boxUp, true))
                 return;
-            QVERIFY(pty.send(kCode.toLatin1() + "\r\n"));
+            QVERIFY(c->pty.send(kCode.toLatin1() + "\r\n"));
             QTest::qWait(300); // the box's own loop, as a real box runs it
             QCOMPARE(journalRows(QStringLiteral("1=1")), 0);
         };
-        QVERIFY(pty.send("2999999999999\r\n"));
+        QVERIFY(c->pty.send("2999999999999\r\n"));
         QTRY_COMPARE_WITH_TIMEOUT(journalRows(QStringLiteral("ShtrKod = '%1'").arg(kCode)), 1, 3000);
-        QCOMPARE(services.messages().texts(), QStringList{"Штрихкод: \"2999999999999\" не найден."});
+        QCOMPARE(c->services.messages().texts(), QStringList{"Штрихкод: \"2999999999999\" не найден."});
     }
 
     // Megabytes of line noise while a box is open hold no memory and do not
     // crowd out the employee who scans right after them.
     void lineNoiseDuringABoxNeitherGrowsNorBuries()
     {
-        scanner::PseudoTerminal pty;
-        QVERIFY(pty.ok());
-        prepareProgramFolder(pty, 4);
-        testsupport::ServicesFixture services;
-        TGLForm gl;
-        gl.show();
-        QVERIFY(gl.scannerController().isOpen());
+        const auto c = startCounter(4);
+        QVERIFY(c);
+        QVERIFY(c->gl.scannerController().isOpen());
 
         QByteArray noise(8 << 20, '\0');
         std::mt19937 random(10);
@@ -193,15 +198,15 @@ private slots:
             c = char(random() & 0xFF);
         long grown = -1;
         bool boxUp = false;
-        services.messages().onMessage = [&](const QString &) {
+        c->services.messages().onMessage = [&](const QString &) {
             if (std::exchange(boxUp, true))
                 return;
             const long before = residentKb();
             std::atomic<bool> sent{false};
             std::thread scanner([&] {
-                pty.send(noise);
+                c->pty.send(noise);
                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
-                pty.send(kCode.toLatin1() + "\r\n");
+                c->pty.send(kCode.toLatin1() + "\r\n");
                 sent = true;
             });
             QDeadlineTimer deadline(60000);
@@ -211,10 +216,10 @@ private slots:
             grown = residentKb() - before;
             scanner.join();
         };
-        QVERIFY(pty.send("2999999999999\r\n"));
+        QVERIFY(c->pty.send("2999999999999\r\n"));
         QTRY_COMPARE_WITH_TIMEOUT(journalRows(QStringLiteral("ShtrKod = '%1'").arg(kCode)), 1, 10000);
         QVERIFY2(grown >= 0 && grown < 3000, qPrintable(QString::number(grown) + " kB"));
-        const QStringList notFound = services.messages().texts().filter(QStringLiteral("не найден"));
+        const QStringList notFound = c->services.messages().texts().filter(QStringLiteral("не найден"));
         QVERIFY2(notFound.size() <= 1 + 3, qPrintable(notFound.join('\n')));
     }
 };
