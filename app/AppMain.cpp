@@ -10,13 +10,17 @@
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "db/CheckDbCommand.h"
+#include "mdbimport/ImportMdbCommand.h"
 #include "staff/List.h"
+#include "staff/UnitPhoto.h"
 
 #include <QApplication>
 #include <QPalette>
 #include <QCoreApplication>
 #include <QStringList>
 #include <QStyleFactory>
+#include <QTextStream>
+#include <cstdio>
 #include <memory>
 
 namespace app {
@@ -29,11 +33,11 @@ void setNames()
     QCoreApplication::setApplicationVersion(QStringLiteral("2.1.0"));
 }
 
-// `--check-db [PATH]`: the index of the option, or -1.
-int checkDbOption(int argc, char **argv)
+// The index of a maintenance option such as `--check-db`, or -1.
+int optionIndex(int argc, char **argv, const char *option)
 {
     for (int i = 1; i < argc; ++i)
-        if (QString::fromLocal8Bit(argv[i]) == QLatin1String("--check-db"))
+        if (QString::fromLocal8Bit(argv[i]) == QLatin1String(option))
             return i;
     return -1;
 }
@@ -46,16 +50,42 @@ int runCheckDb(int argc, char **argv, int option)
     QString path;
     if (option + 1 < argc)
         path = QString::fromLocal8Bit(argv[option + 1]);
-    if (path.isEmpty())
-        path = configuredDbPath(*core::openMainIni());
+    if (path.isEmpty()) {
+        const auto ini = core::openMainIni();
+        if (!ini->problem().isEmpty()) {
+            QTextStream(stderr) << ini->problem() << Qt::endl;
+            return 1;
+        }
+        path = configuredDbPath(*ini);
+    }
     return db::runCheckDbCommand(path);
+}
+
+// `--import-mdb SOURCE [--db TARGET] [--append]`, without a window either.
+int runImportMdb(int argc, char **argv, int option)
+{
+    QCoreApplication a(argc, argv);
+    setNames();
+    QStringList args;
+    for (int i = option + 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const auto ini = core::openMainIni();
+    const auto repoint = [&](const QString &path) {
+        ini->writeString("Options", "EditPutKFayluBD", path);
+        ini->flush();
+    };
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return mdbimport::runImportMdbCommand(args, configuredDbPath(*ini), repoint, out, err);
 }
 
 } // namespace
 
 int runProgram(int argc, char **argv)
 {
-    if (const int option = checkDbOption(argc, argv); option > 0)
+    if (const int option = optionIndex(argc, argv, "--import-mdb"); option > 0)
+        return runImportMdb(argc, argv, option);
+    if (const int option = optionIndex(argc, argv, "--check-db"); option > 0)
         return runCheckDb(argc, argv, option);
 
     Application a(argc, argv);
@@ -80,7 +110,7 @@ int runProgram(int argc, char **argv)
     auto reader = std::make_unique<TMainCRForm>();
     auto list = std::make_unique<staff::TListForm>();
     auto report = std::make_unique<TOtchetForm>();
-    auto photo = std::make_unique<TPhotoForm>();
+    auto photo = std::make_unique<staff::TPhotoForm>();
     gl->setReaderWindow(reader.get());
     gl->setReportWindow(report.get());
     gl->setPhotoWindow(photo.get());
