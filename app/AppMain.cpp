@@ -7,6 +7,7 @@
 #include "PendingWindows.h"
 #include "SingleInstance.h"
 
+#include "core/AppPaths.h"
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "db/CheckDbCommand.h"
@@ -15,6 +16,7 @@
 #include "staff/UnitPhoto.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPalette>
 #include <QCoreApplication>
 #include <QStringList>
@@ -85,6 +87,8 @@ int runProgram(int argc, char **argv)
     Application a(argc, argv);
     setNames();
     QApplication::setQuitOnLastWindowClosed(false);
+    // The desktop entry's name, so that a desktop finds its icon for the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("ru.trapezon.Trapezon"));
 
     SingleInstance instance;
     if (!instance.acquire()) {
@@ -97,6 +101,8 @@ int runProgram(int argc, char **argv)
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(appPalette());
     a.setStyleSheet(appStyleSheet());
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/trapezon/trapezon.svg")));
+    core::provideDefaultFiles();
 
     // The windows in their order; the ones that live for the whole run are
     // handed to the main window, which calls on them.
