@@ -72,6 +72,16 @@ int runImportMdb(int argc, char **argv, int option)
     };
     QTextStream out(stdout);
     QTextStream err(stderr);
+    // The new database replaces the old file by rename: a running program
+    // would go on writing into the replaced one and lose those rows. Held
+    // for the whole conversion, the lock also keeps the program from
+    // starting in the middle of it.
+    SingleInstance instance;
+    if (!instance.acquire()) {
+        err << QStringLiteral("Программа уже работает; закройте её и повторите перенос данных")
+            << Qt::endl;
+        return 1;
+    }
     return mdbimport::runImportMdbCommand(args, configuredDbPath(*ini), repoint, out, err);
 }
 
