@@ -10,6 +10,7 @@
 #include "core/IniSettings.h"
 #include "db/StructureCheck.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QTest>
+#include <cstdio>
 #include <memory>
 #include <unistd.h>
 
@@ -59,6 +61,12 @@ void prepareDatabase()
                          QStringLiteral("Обед"), QStringLiteral("Петров %1").arg(i),
                          QStringLiteral("G%1").arg(i));
     c.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+}
+
+void scan(TGLForm &w, const QString &code)
+{
+    child<QLineEdit>(w, "GLEditShtrKod")->setText(code);
+    QTest::mouseClick(child<QPushButton>(w, "ButtonVvodShtrKoda"), Qt::LeftButton);
 }
 
 // Another program holding the database's write lock until release().
@@ -103,12 +111,6 @@ class TestGLFaults : public QObject
     std::unique_ptr<testsupport::ServicesFixture> m_services;
 
     testsupport::ScriptedMessages &messages() { return m_services->messages(); }
-
-    static void scan(TGLForm &w, const QString &code)
-    {
-        child<QLineEdit>(w, "GLEditShtrKod")->setText(code);
-        QTest::mouseClick(child<QPushButton>(w, "ButtonVvodShtrKoda"), Qt::LeftButton);
-    }
 
     static int journalRows(const QString &where)
     {
@@ -238,6 +240,39 @@ private slots:
         QCOMPARE(journalRows(QStringLiteral("NMFIO = 'Иванов Иван'")), 1);
     }
 
+    // A database the program may not write is shown all the same, with a
+    // word that nothing can be registered; a scan is refused and says why.
+    void readOnlyDatabaseOpensForViewing()
+    {
+        prepareDatabase();
+        core::IniFile(core::iniPath()).writeInt("VidPitaniya", "NastrPriStarte", 4);
+        const QString path = core::defaultDbPath();
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const QByteArray before = contentOf(path);
+        QProcess p;
+        const QStringList args = {QStringLiteral("--read-only-start")};
+        // Root writes any file; without that right it meets the permissions.
+        if (::geteuid() == 0)
+            p.start(QStringLiteral("setpriv"),
+                    QStringList{QStringLiteral("--bounding-set=-dac_override,-dac_read_search"),
+                                QCoreApplication::applicationFilePath()} + args);
+        else
+            p.start(QCoreApplication::applicationFilePath(), args);
+        QVERIFY(p.waitForFinished(60000));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        QCOMPARE(p.exitCode(), 0);
+        const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() == 4, qPrintable(out));
+        QCOMPARE(lines[0], QStringLiteral("connected=1 rows=500"));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("message: База данных ") + path
+                                     + QStringLiteral(" открыта только для чтения: журнал можно просматривать")),
+                 qPrintable(out));
+        QVERIFY2(lines[2].contains(QStringLiteral("только для чтения")) && lines[2].contains(path),
+                 qPrintable(out));
+        QVERIFY2(!lines[3].contains(QStringLiteral("Зарегистрирован")), qPrintable(out));
+        QCOMPARE(contentOf(path), before);
+    }
+
     void fileChangedUnderTheProgram_data()
     {
         QTest::addColumn<QString>("change");
@@ -278,5 +313,29 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestGLFaults)
+namespace {
+// The child of readOnlyDatabaseOpensForViewing: the window started on the
+// database it may not write, one scan, and what it said.
+int readOnlyStart()
+{
+    testsupport::ServicesFixture services;
+    core::resetProcessValues();
+    auto w = start();
+    std::printf("connected=%d rows=%d\n", int(w->isConnected()), w->journal()->sourceCount());
+    scan(*w, kIvanovCode);
+    for (const QString &m : services.messages().texts())
+        std::printf("message: %s\n", m.toUtf8().constData());
+    std::printf("status: %s\n", w->statusBar()->currentMessage().toUtf8().constData());
+    return 0;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], "--read-only-start") == 0)
+        return readOnlyStart();
+    TestGLFaults test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_gl_faults.moc"
