@@ -30,21 +30,9 @@ using gltest::start;
 using regtest::kIvanov;
 using regtest::kIvanovCard;
 using regtest::kIvanovCode;
+using testsupport::contentOf;
 
 namespace {
-
-QByteArray contentOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeContent(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 // The default database with one employee, as an earlier run left it.
 void prepareDatabase()
@@ -68,39 +56,6 @@ void scan(TGLForm &w, const QString &code)
     child<QLineEdit>(w, "GLEditShtrKod")->setText(code);
     QTest::mouseClick(child<QPushButton>(w, "ButtonVvodShtrKoda"), Qt::LeftButton);
 }
-
-// Another program holding the database's write lock until release().
-class OutsideWriter
-{
-public:
-    bool take(const QString &path)
-    {
-        m_p.start(QStringLiteral("sqlite3"), {path});
-        if (!m_p.waitForStarted())
-            return false;
-        m_p.write("BEGIN IMMEDIATE;\nSELECT 'held';\n");
-        QByteArray out;
-        QElapsedTimer t;
-        t.start();
-        while (!out.contains("held") && t.elapsed() < 10000) {
-            m_p.waitForReadyRead(100);
-            out += m_p.readAllStandardOutput();
-        }
-        return out.contains("held");
-    }
-    void release()
-    {
-        if (m_p.state() != QProcess::Running)
-            return;
-        m_p.write("ROLLBACK;\n.quit\n");
-        m_p.closeWriteChannel();
-        m_p.waitForFinished();
-    }
-    ~OutsideWriter() { release(); }
-
-private:
-    QProcess m_p;
-};
 
 } // namespace
 
@@ -159,14 +114,14 @@ private slots:
             const QString text = QStringLiteral("[Options]\r\nEditPutKFayluBD=/srv/CRDB.mdb\r\n");
             QByteArray bytes("\xFF\xFE");
             bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
-            writeContent(core::iniPath(), bytes);
+            QVERIFY(testsupport::writeContent(core::iniPath(), bytes));
         } else if (kind == "noise") {
             prepareDatabase();
             QByteArray bytes = contentOf(base);
             const qsizetype middle = (bytes.size() / 4096 / 2) * 4096;
             for (qsizetype i = middle; i < middle + 4096; ++i)
                 bytes[i] = char(0xA5 ^ (i * 7));
-            writeContent(base, bytes);
+            QVERIFY(testsupport::writeContent(base, bytes));
         } else if (kind == "directory") {
             QVERIFY(QDir().mkpath(base));
         }
@@ -197,7 +152,7 @@ private slots:
     {
         prepareDatabase();
         core::IniFile(core::iniPath()).writeInt("VidPitaniya", "NastrPriStarte", 4);
-        OutsideWriter writer;
+        testsupport::OutsideLock writer;
         QVERIFY(writer.take(core::defaultDbPath()));
         QTimer::singleShot(1200, [&] { writer.release(); });
 
@@ -222,7 +177,7 @@ private slots:
         core::IniFile(core::iniPath()).writeInt("VidPitaniya", "NastrPriStarte", 4);
         auto w = start();
         QVERIFY(w->isConnected());
-        OutsideWriter writer;
+        testsupport::OutsideLock writer;
         QVERIFY(writer.take(core::defaultDbPath()));
 
         QElapsedTimer t;
@@ -250,14 +205,8 @@ private slots:
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         const QByteArray before = contentOf(path);
         QProcess p;
-        const QStringList args = {QStringLiteral("--read-only-start")};
-        // Root writes any file; without that right it meets the permissions.
-        if (::geteuid() == 0)
-            p.start(QStringLiteral("setpriv"),
-                    QStringList{QStringLiteral("--bounding-set=-dac_override,-dac_read_search"),
-                                QCoreApplication::applicationFilePath()} + args);
-        else
-            p.start(QCoreApplication::applicationFilePath(), args);
+        testsupport::startHeldToPermissions(p, QCoreApplication::applicationFilePath(),
+                                            {QStringLiteral("--read-only-start")});
         QVERIFY(p.waitForFinished(60000));
         const QString out = QString::fromUtf8(p.readAllStandardOutput());
         QCOMPARE(p.exitCode(), 0);
