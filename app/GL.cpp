@@ -22,6 +22,7 @@
 #include "db/DBTools.h"
 #include "db/RecordSet.h"
 #include "db/StructureCheck.h"
+#include "reader/MainCR.h"
 #include "scanner/ScannerController.h"
 #include "staff/List.h"
 #include "staff/ListDop.h"
@@ -134,7 +135,7 @@ TGLForm::~TGLForm()
     delete FDQueryUsers;
 }
 
-void TGLForm::setReaderWindow(TMainCRForm *reader) { m_reader = reader; }
+void TGLForm::setReaderWindow(reader::TMainCRForm *reader) { m_reader = reader; }
 void TGLForm::setPhotoWindow(staff::TPhotoForm *photo) { m_photo = photo; }
 void TGLForm::setReportWindow(TOtchetForm *report) { m_report = report; }
 
