@@ -17,7 +17,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -82,12 +81,9 @@ private:
 private slots:
     void cardAtTheReaderRegistersAMeal()
     {
-        QProcess sim;
-        sim.start(QStringLiteral(SIM_READER_PATH), {"--usb"});
-        QVERIFY(sim.waitForReadyRead(5000));
-        const QString line = QString::fromUtf8(sim.readLine()).trimmed();
-        QVERIFY(line.startsWith("device "));
-        const QString path = line.mid(7);
+        testsupport::SimulatorProcess sim(QStringLiteral(SIM_READER_PATH), {"--usb"});
+        const QString path = sim.value("device");
+        QVERIFY(!path.isEmpty());
         prepareProgramFolder(path);
 
         testsupport::ServicesFixture services;
@@ -104,11 +100,11 @@ private slots:
         QVERIFY2(at >= 0, qPrintable(services.messages().texts().join('\n')));
         QVERIFY(readerWindow.Devices()[size_t(at)]->m_pForm);
 
-        sim.write("00AB12CD\n");
+        sim.command("00AB12CD");
         QTRY_COMPARE(journalRows(kIvanov), 1);
         services.messages().clear();
         core::pv().PoslednyayaKarta.clear();
-        sim.write("00AB12CD\n");
+        sim.command("00AB12CD");
         QTRY_VERIFY(!core::pv().PoslednyayaKarta.isEmpty());
         QTest::qWait(300);
         QCOMPARE(journalRows(kIvanov), 1);  // the same meal twice is refused
@@ -117,18 +113,16 @@ private slots:
         // registered as well.
         staff::TRegCardForm regCard;
         regCard.show();
-        sim.write("77EE5511\n");
+        sim.command("77EE5511");
         QTRY_COMPARE(regCard.findChild<QLineEdit *>("NumCard")->text(), QStringLiteral("77EE5511"));
         QTRY_COMPARE(journalRows(kPetrov), 1);
         regCard.close();
 
-        sim.write("unplug\n");
+        sim.command("unplug");
         QTRY_VERIFY_WITH_TIMEOUT(readerWindow.StatusText().contains("Lost port " + path), 8000);
         QVERIFY(gl.isVisible());
         QTest::qWait(600);  // the idle refresh after the loss runs and ends
 
-        sim.write("quit\n");
-        sim.waitForFinished(3000);
         reader::SetCardEntry(nullptr);
     }
 };

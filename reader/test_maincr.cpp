@@ -26,45 +26,10 @@ using namespace reader;
 
 namespace {
 
-class Sim
+// The reader simulator of tools/.
+struct Sim : testsupport::SimulatorProcess
 {
-public:
-    explicit Sim(const QStringList &args)
-    {
-        m_p.start(QStringLiteral(SIM_READER_PATH), args);
-        m_p.waitForStarted();
-    }
-    ~Sim()
-    {
-        if (m_p.state() != QProcess::NotRunning) {
-            m_p.write("quit\n");
-            if (!m_p.waitForFinished(3000))
-                m_p.kill();
-        }
-    }
-    QString value(const QString &key)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 5000) {
-            while (m_p.canReadLine())
-                m_lines << QString::fromUtf8(m_p.readLine()).trimmed();
-            for (const QString &l : m_lines)
-                if (l.startsWith(key + QLatin1Char(' ')))
-                    return l.mid(key.size() + 1);
-            m_p.waitForReadyRead(100);
-        }
-        return QString();
-    }
-    void command(const QByteArray &line)
-    {
-        m_p.write(line + '\n');
-        m_p.waitForBytesWritten(1000);
-    }
-
-private:
-    QProcess m_p;
-    QStringList m_lines;
+    explicit Sim(const QStringList &args) : SimulatorProcess(QStringLiteral(SIM_READER_PATH), args) {}
 };
 
 void writeIni(const QString &key, const QString &value)

@@ -6,7 +6,7 @@
 
 #include "core/ProcessValues.h"
 
-#include <QProcess>
+#include "TestSupport.h"
 #include <QTest>
 
 using namespace reader;
@@ -89,18 +89,13 @@ private slots:
     {
         QCOMPARE(ZP_Initialize(nullptr, 2), 0);
         RegisterDeviceTypes();
-        QProcess a, b;
-        for (QProcess *p : {&a, &b}) {
-            p->start(QStringLiteral(SIM_READER_PATH), {"--usb"});
-            QVERIFY(p->waitForReadyRead(5000));
-        }
+        testsupport::SimulatorProcess a(QStringLiteral(SIM_READER_PATH), {"--usb"});
+        testsupport::SimulatorProcess b(QStringLiteral(SIM_READER_PATH), {"--usb"});
         std::vector<std::unique_ptr<TZPort>> ports;
         std::vector<std::unique_ptr<TPortForm>> forms;
-        for (QProcess *p : {&a, &b}) {
-            const QString line = QString::fromUtf8(p->readLine()).trimmed();
-            QVERIFY(line.startsWith("device "));
+        for (auto *sim : {&a, &b}) {
             auto port = std::make_unique<TZPort>();
-            port->PortName = line.mid(7);
+            port->PortName = sim->value("device");
             port->SetOpened(true);
             auto form = std::make_unique<TPortForm>();
             form->SetPort(port.get());
@@ -110,18 +105,12 @@ private slots:
         }
         QCOMPARE(forms[0]->windowTitle(), QStringLiteral("CR   v.1.0.0"));
         QCOMPARE(forms[0]->size(), QSize(1, 1));
-        a.write("0011\n");
-        a.waitForBytesWritten();
+        a.command("0011");
         QTRY_COMPARE(BuferChteniyaKarty(), QStringLiteral("0011"));
-        b.write("2233\n");
-        b.waitForBytesWritten();
+        b.command("2233");
         QTRY_COMPARE(m_cards, QStringList{"00112233"});
         forms.clear();
         ports.clear();
-        for (QProcess *p : {&a, &b}) {
-            p->write("quit\n");
-            p->waitForFinished(3000);
-        }
         ZP_Finalyze();
     }
 
