@@ -471,8 +471,12 @@ void TGLForm::FormShow()
             createEmptyFile(n.PutKFayluBD);
 
         // A database brought from the Windows program is an Access file:
-        // offered for conversion before anything opens it.
-        if (mdbimport::AccessFile::isAccessFile(n.PutKFayluBD))
+        // offered for conversion before anything opens it. Its header is read
+        // with a descriptor of its own only once SQLite has found the file not
+        // to be one of its own: closing a descriptor of a SQLite file would
+        // drop the locks of any connection this process holds on it.
+        if (!db::checkDatabaseFile(n.PutKFayluBD).isEmpty()
+            && mdbimport::AccessFile::isAccessFile(n.PutKFayluBD))
             n.PutKFayluBD = app::offerAccessConversion(this, n.PutKFayluBD, *ini);
 
         m_columnWidths = s.columnWidths;

@@ -10,6 +10,7 @@
 #include "core/IniSettings.h"
 #include "db/StructureCheck.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QTest>
+#include <cstdio>
 #include <memory>
 #include <unistd.h>
 
@@ -28,21 +30,9 @@ using gltest::start;
 using regtest::kIvanov;
 using regtest::kIvanovCard;
 using regtest::kIvanovCode;
+using testsupport::contentOf;
 
 namespace {
-
-QByteArray contentOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeContent(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 // The default database with one employee, as an earlier run left it.
 void prepareDatabase()
@@ -61,38 +51,11 @@ void prepareDatabase()
     c.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
 }
 
-// Another program holding the database's write lock until release().
-class OutsideWriter
+void scan(TGLForm &w, const QString &code)
 {
-public:
-    bool take(const QString &path)
-    {
-        m_p.start(QStringLiteral("sqlite3"), {path});
-        if (!m_p.waitForStarted())
-            return false;
-        m_p.write("BEGIN IMMEDIATE;\nSELECT 'held';\n");
-        QByteArray out;
-        QElapsedTimer t;
-        t.start();
-        while (!out.contains("held") && t.elapsed() < 10000) {
-            m_p.waitForReadyRead(100);
-            out += m_p.readAllStandardOutput();
-        }
-        return out.contains("held");
-    }
-    void release()
-    {
-        if (m_p.state() != QProcess::Running)
-            return;
-        m_p.write("ROLLBACK;\n.quit\n");
-        m_p.closeWriteChannel();
-        m_p.waitForFinished();
-    }
-    ~OutsideWriter() { release(); }
-
-private:
-    QProcess m_p;
-};
+    child<QLineEdit>(w, "GLEditShtrKod")->setText(code);
+    QTest::mouseClick(child<QPushButton>(w, "ButtonVvodShtrKoda"), Qt::LeftButton);
+}
 
 } // namespace
 
@@ -103,12 +66,6 @@ class TestGLFaults : public QObject
     std::unique_ptr<testsupport::ServicesFixture> m_services;
 
     testsupport::ScriptedMessages &messages() { return m_services->messages(); }
-
-    static void scan(TGLForm &w, const QString &code)
-    {
-        child<QLineEdit>(w, "GLEditShtrKod")->setText(code);
-        QTest::mouseClick(child<QPushButton>(w, "ButtonVvodShtrKoda"), Qt::LeftButton);
-    }
 
     static int journalRows(const QString &where)
     {
@@ -157,14 +114,14 @@ private slots:
             const QString text = QStringLiteral("[Options]\r\nEditPutKFayluBD=/srv/CRDB.mdb\r\n");
             QByteArray bytes("\xFF\xFE");
             bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
-            writeContent(core::iniPath(), bytes);
+            QVERIFY(testsupport::writeContent(core::iniPath(), bytes));
         } else if (kind == "noise") {
             prepareDatabase();
             QByteArray bytes = contentOf(base);
             const qsizetype middle = (bytes.size() / 4096 / 2) * 4096;
             for (qsizetype i = middle; i < middle + 4096; ++i)
                 bytes[i] = char(0xA5 ^ (i * 7));
-            writeContent(base, bytes);
+            QVERIFY(testsupport::writeContent(base, bytes));
         } else if (kind == "directory") {
             QVERIFY(QDir().mkpath(base));
         }
@@ -195,7 +152,7 @@ private slots:
     {
         prepareDatabase();
         core::IniFile(core::iniPath()).writeInt("VidPitaniya", "NastrPriStarte", 4);
-        OutsideWriter writer;
+        testsupport::OutsideLock writer;
         QVERIFY(writer.take(core::defaultDbPath()));
         QTimer::singleShot(1200, [&] { writer.release(); });
 
@@ -220,7 +177,7 @@ private slots:
         core::IniFile(core::iniPath()).writeInt("VidPitaniya", "NastrPriStarte", 4);
         auto w = start();
         QVERIFY(w->isConnected());
-        OutsideWriter writer;
+        testsupport::OutsideLock writer;
         QVERIFY(writer.take(core::defaultDbPath()));
 
         QElapsedTimer t;
@@ -236,6 +193,33 @@ private slots:
 
         scan(*w, kIvanovCode);
         QCOMPARE(journalRows(QStringLiteral("NMFIO = 'Иванов Иван'")), 1);
+    }
+
+    // A database the program may not write is shown all the same, with a
+    // word that nothing can be registered; a scan is refused and says why.
+    void readOnlyDatabaseOpensForViewing()
+    {
+        prepareDatabase();
+        core::IniFile(core::iniPath()).writeInt("VidPitaniya", "NastrPriStarte", 4);
+        const QString path = core::defaultDbPath();
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const QByteArray before = contentOf(path);
+        QProcess p;
+        testsupport::startHeldToPermissions(p, QCoreApplication::applicationFilePath(),
+                                            {QStringLiteral("--read-only-start")});
+        QVERIFY(p.waitForFinished(60000));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        QCOMPARE(p.exitCode(), 0);
+        const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() == 4, qPrintable(out));
+        QCOMPARE(lines[0], QStringLiteral("connected=1 rows=500"));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("message: База данных ") + path
+                                     + QStringLiteral(" открыта только для чтения: журнал можно просматривать")),
+                 qPrintable(out));
+        QVERIFY2(lines[2].contains(QStringLiteral("только для чтения")) && lines[2].contains(path),
+                 qPrintable(out));
+        QVERIFY2(!lines[3].contains(QStringLiteral("Зарегистрирован")), qPrintable(out));
+        QCOMPARE(contentOf(path), before);
     }
 
     void fileChangedUnderTheProgram_data()
@@ -278,5 +262,29 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestGLFaults)
+namespace {
+// The child of readOnlyDatabaseOpensForViewing: the window started on the
+// database it may not write, one scan, and what it said.
+int readOnlyStart()
+{
+    testsupport::ServicesFixture services;
+    core::resetProcessValues();
+    auto w = start();
+    std::printf("connected=%d rows=%d\n", int(w->isConnected()), w->journal()->sourceCount());
+    scan(*w, kIvanovCode);
+    for (const QString &m : services.messages().texts())
+        std::printf("message: %s\n", m.toUtf8().constData());
+    std::printf("status: %s\n", w->statusBar()->currentMessage().toUtf8().constData());
+    return 0;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], "--read-only-start") == 0)
+        return readOnlyStart();
+    TestGLFaults test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_gl_faults.moc"
