@@ -96,6 +96,8 @@ void SimulatorProcess::command(const QByteArray &line)
 {
     m_process.write(line + '\n');
     m_process.waitForBytesWritten(1000);
+}
+
 QByteArray contentOf(const QString &path)
 {
     QFile f(path);
