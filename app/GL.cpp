@@ -24,6 +24,7 @@
 #include "db/RecordSet.h"
 #include "db/StructureCheck.h"
 #include "mdbimport/AccessFile.h"
+#include "reader/MainCR.h"
 #include "scanner/ScannerController.h"
 #include "staff/List.h"
 #include "staff/ListDop.h"
@@ -149,7 +150,7 @@ TGLForm::~TGLForm()
     delete FDQueryUsers;
 }
 
-void TGLForm::setReaderWindow(TMainCRForm *reader) { m_reader = reader; }
+void TGLForm::setReaderWindow(reader::TMainCRForm *reader) { m_reader = reader; }
 void TGLForm::setPhotoWindow(staff::TPhotoForm *photo) { m_photo = photo; }
 void TGLForm::setReportWindow(TOtchetForm *report) { m_report = report; }
 

@@ -58,6 +58,46 @@ ServicesFixture::~ServicesFixture()
     core::SoundService::install(nullptr);
 }
 
+SimulatorProcess::SimulatorProcess(const QString &program, const QStringList &args)
+{
+    m_process.start(program, args);
+    m_process.waitForStarted();
+}
+
+SimulatorProcess::~SimulatorProcess()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.write("quit\n");
+    if (!m_process.waitForFinished(3000)) {
+        m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+}
+
+QString SimulatorProcess::value(const QString &key)
+{
+    QElapsedTimer t;
+    t.start();
+    const QString prefix = key + QLatin1Char(' ');
+    for (;;) {
+        while (m_process.canReadLine())
+            m_lines << QString::fromUtf8(m_process.readLine()).trimmed();
+        for (const QString &l : m_lines)
+            if (l.startsWith(prefix))
+                return l.mid(prefix.size());
+        if (t.elapsed() > 5000 || m_process.state() == QProcess::NotRunning)
+            return QString();
+        m_process.waitForReadyRead(100);
+    }
+}
+
+void SimulatorProcess::command(const QByteArray &line)
+{
+    m_process.write(line + '\n');
+    m_process.waitForBytesWritten(1000);
+}
+
 QByteArray contentOf(const QString &path)
 {
     QFile f(path);

@@ -64,6 +64,27 @@ private:
     RecordingSound *m_sound;
 };
 
+// A device simulator of tools/ run as a person runs it: what it prints
+// ("key value" lines) is read back, commands go to its standard input. It is
+// asked to quit, and killed if it does not, when the object goes.
+class SimulatorProcess
+{
+public:
+    SimulatorProcess(const QString &program, const QStringList &args);
+    ~SimulatorProcess();
+    SimulatorProcess(const SimulatorProcess &) = delete;
+    SimulatorProcess &operator=(const SimulatorProcess &) = delete;
+
+    // The value of the first printed line starting with key and a blank;
+    // empty when none came within five seconds.
+    QString value(const QString &key);
+    void command(const QByteArray &line);
+
+private:
+    QProcess m_process;
+    QStringList m_lines;
+};
+
 // The whole content of a file; empty when it cannot be read.
 QByteArray contentOf(const QString &path);
 // Replaces the content of a file; false when it cannot be written.
