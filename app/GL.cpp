@@ -4,7 +4,6 @@
 #include "InfoForm.h"
 #include "JournalView.h"
 #include "MealRegistration.h"
-#include "PendingWindows.h"
 #include "RadioGroup.h"
 #include "WindowGeometry.h"
 #include "Zastavka.h"
@@ -26,6 +25,7 @@
 #include "db/RecordSet.h"
 #include "db/StructureCheck.h"
 #include "mdbimport/AccessFile.h"
+#include "reader/MainCR.h"
 #include "reports/Otchet.h"
 #include "scanner/ScannerController.h"
 #include "staff/List.h"
@@ -53,6 +53,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
@@ -151,7 +152,7 @@ TGLForm::~TGLForm()
     delete FDQueryUsers;
 }
 
-void TGLForm::setReaderWindow(TMainCRForm *reader) { m_reader = reader; }
+void TGLForm::setReaderWindow(reader::TMainCRForm *reader) { m_reader = reader; }
 void TGLForm::setPhotoWindow(staff::TPhotoForm *photo) { m_photo = photo; }
 void TGLForm::setReportWindow(TOtchetForm *report) { m_report = report; }
 
@@ -390,6 +391,14 @@ void TGLForm::wireLogic()
     connect(m_registration, &MealRegistration::focusDobavlenie, this,
             &TGLForm::FokusirovatKnopkuDobavlenie);
     connect(Dobavlenie, &QPushButton::clicked, this, &TGLForm::DobavlenieClick);
+    // "Удалить" names the Delete key in its tooltip: the key does what the
+    // button does. An edit field keeps the key for its text (it claims the
+    // key before a window shortcut sees it).
+    auto *deleteKey = new QShortcut(QKeySequence(Qt::Key_Delete), this);
+    connect(deleteKey, &QShortcut::activated, this, [this] {
+        if (Udalenie->isEnabled() && Udalenie->isVisible())
+            Udalenie->click();
+    });
     connect(ButtonVvodShtrKoda, &QPushButton::clicked, this, &TGLForm::ObrabotkaShtrichKoda);
     const auto soundChecks = [this] {
         m_registration->setSoundChecks({CheckBoxUspeh->isChecked(), CheckBoxUzseEL->isChecked(),
@@ -464,8 +473,12 @@ void TGLForm::FormShow()
             createEmptyFile(n.PutKFayluBD);
 
         // A database brought from the Windows program is an Access file:
-        // offered for conversion before anything opens it.
-        if (mdbimport::AccessFile::isAccessFile(n.PutKFayluBD))
+        // offered for conversion before anything opens it. Its header is read
+        // with a descriptor of its own only once SQLite has found the file not
+        // to be one of its own: closing a descriptor of a SQLite file would
+        // drop the locks of any connection this process holds on it.
+        if (!db::checkDatabaseFile(n.PutKFayluBD).isEmpty()
+            && mdbimport::AccessFile::isAccessFile(n.PutKFayluBD))
             n.PutKFayluBD = app::offerAccessConversion(this, n.PutKFayluBD, *ini);
 
         m_columnWidths = s.columnWidths;
