@@ -4,7 +4,10 @@
 // load in both modes. Prints median and 95th percentile, and the peak memory
 // of each first showing (the process's high-water mark, reset before it).
 //
-//   bench_registration [--full] [--sizes 10000,100000]
+//   bench_registration [--full] [--sizes 10000,100000] [--file PATH]
+//
+// --file keeps the journal of the one size given at PATH (built when
+// missing), so that repeated runs skip building it.
 //
 // Filter mode at 1,000,000 rows holds the whole journal in memory and is
 // measured only with --full.
@@ -223,12 +226,21 @@ int main(int argc, char **argv)
     core::resetProcessValues();
     core::pv().Nastroyki.PreduprezhdatEsliDataPitNeTekushaya = false;
 
+    const int fi = args.indexOf(QStringLiteral("--file"));
+    const QString kept = fi >= 0 && fi + 1 < args.size() && sizes.size() == 1 ? args.at(fi + 1) : QString();
     QTemporaryDir dir;
     for (int rows : sizes) {
         QElapsedTimer build;
         build.start();
-        const QString path = buildFile(dir, rows);
-        std::printf("journal of %d rows built in %.1f s\n", rows, double(build.elapsed()) / 1000.0);
+        QString path = kept;
+        if (kept.isEmpty() || !QFile::exists(kept)) {
+            path = buildFile(dir, rows);
+            if (!kept.isEmpty() && !QFile::rename(path, kept))
+                return 1;
+            if (!kept.isEmpty())
+                path = kept;
+        }
+        std::printf("journal of %d rows ready in %.1f s\n", rows, double(build.elapsed()) / 1000.0);
         std::fflush(stdout);
         benchRegistration(path, rows, 1, messages);
         benchFirstShowing(path, rows, 1, 5);
@@ -240,7 +252,8 @@ int main(int argc, char **argv)
             std::printf("filter mode at %d rows skipped (--full measures it)\n", rows);
         }
         std::fflush(stdout);
-        QFile::remove(path);
+        if (kept.isEmpty())
+            QFile::remove(path);
     }
     return 0;
 }
