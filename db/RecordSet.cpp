@@ -538,18 +538,35 @@ struct RecordSet::Impl
 
     // --- Rows read whole (lazy sets)
 
-    QString selectByRowIds(const QString &columnsSql, const std::vector<int> &sources, size_t from,
-                           size_t to) const
+    // Runs "SELECT rowid, <columnsSql>" on the write table for the given
+    // source rows, a batch of rowids at a time, and hands every row found
+    // to `take` with its source row; raises on a failed read.
+    template <typename Take>
+    void selectByRowIds(const QString &columnsSql, const std::vector<int> &sources, Take &&take)
     {
-        QString ids;
-        for (size_t i = from; i < to; ++i) {
-            if (!ids.isEmpty())
-                ids += QLatin1Char(',');
-            ids += QString::number(rowIds[size_t(sources[i])]);
+        constexpr size_t kBatch = 500;
+        for (size_t from = 0; from < sources.size(); from += kBatch) {
+            const size_t to = std::min(sources.size(), from + kBatch);
+            QHash<qint64, int> place;
+            place.reserve(qsizetype(to - from));
+            QString ids;
+            for (size_t i = from; i < to; ++i) {
+                const qint64 id = rowIds[size_t(sources[i])];
+                place.insert(id, sources[i]);
+                ids += (ids.isEmpty() ? QString() : QStringLiteral(",")) + QString::number(id);
+            }
+            QSqlQuery q = connection->exec(QStringLiteral("SELECT rowid, ") + columnsSql
+                                           + QStringLiteral(" FROM ") + bracketed(writeTable)
+                                           + QStringLiteral(" WHERE rowid IN (") + ids
+                                           + QStringLiteral(")"));
+            while (q.next()) {
+                const int s = place.value(q.value(0).toLongLong(), -1);
+                if (s >= 0)
+                    take(q, s);
+            }
+            if (q.lastError().isValid())
+                raise(sqlErrorText(q.lastError()));
         }
-        return QStringLiteral("SELECT rowid, ") + columnsSql + QStringLiteral(" FROM ")
-               + bracketed(writeTable) + QStringLiteral(" WHERE rowid IN (") + ids
-               + QStringLiteral(")");
     }
 
     // Reads the given source rows whole from the table. The held fields keep
@@ -567,33 +584,18 @@ struct RecordSet::Impl
         for (const QString &f : fields)
             columnsSql += (columnsSql.isEmpty() ? QString() : QStringLiteral(", ")) + bracketed(f);
         const int n = int(fields.size());
-        constexpr size_t kBatch = 500;
-        for (size_t from = 0; from < wanted.size(); from += kBatch) {
-            const size_t to = std::min(wanted.size(), from + kBatch);
-            QHash<qint64, int> place;
-            place.reserve(qsizetype(to - from));
-            for (size_t i = from; i < to; ++i)
-                place.insert(rowIds[size_t(wanted[i])], wanted[i]);
-            QSqlQuery q = connection->exec(selectByRowIds(columnsSql, wanted, from, to));
-            while (q.next()) {
-                const int s = place.value(q.value(0).toLongLong(), -1);
-                if (s < 0)
-                    continue;
-                Row r(n);
-                for (int f = 0; f < n; ++f)
-                    r[f] = q.value(1 + f);
-                rows[size_t(s)] = std::move(r);
-            }
-            if (q.lastError().isValid())
-                raise(sqlErrorText(q.lastError()));
-            for (size_t i = from; i < to; ++i) {
-                const int s = wanted[i];
-                Row &r = rows[size_t(s)];
-                if (r.isEmpty())
-                    r.resize(n);
-                for (size_t j = 0; j < heldCount(); ++j)
-                    r[heldFields[j]] = held[size_t(s) * heldCount() + j];
-            }
+        selectByRowIds(columnsSql, wanted, [&](const QSqlQuery &q, int s) {
+            Row r(n);
+            for (int f = 0; f < n; ++f)
+                r[f] = q.value(1 + f);
+            rows[size_t(s)] = std::move(r);
+        });
+        for (int s : wanted) {
+            Row &r = rows[size_t(s)];
+            if (r.isEmpty())
+                r.resize(n);
+            for (size_t j = 0; j < heldCount(); ++j)
+                r[heldFields[j]] = held[size_t(s) * heldCount() + j];
         }
     }
 
@@ -603,21 +605,8 @@ struct RecordSet::Impl
     {
         std::vector<int> all(rows.size());
         std::iota(all.begin(), all.end(), 0);
-        constexpr size_t kBatch = 500;
-        for (size_t from = 0; from < all.size(); from += kBatch) {
-            const size_t to = std::min(all.size(), from + kBatch);
-            QHash<qint64, int> place;
-            for (size_t i = from; i < to; ++i)
-                place.insert(rowIds[i], int(i));
-            QSqlQuery q = connection->exec(selectByRowIds(bracketed(fields[f]), all, from, to));
-            while (q.next()) {
-                const int s = place.value(q.value(0).toLongLong(), -1);
-                if (s >= 0)
-                    values[size_t(s)] = q.value(1);
-            }
-            if (q.lastError().isValid())
-                raise(sqlErrorText(q.lastError()));
-        }
+        selectByRowIds(bracketed(fields[f]), all,
+                       [&](const QSqlQuery &q, int s) { values[size_t(s)] = q.value(1); });
         for (size_t s = 0; s < rows.size(); ++s)
             if (isRead(int(s)))
                 values[s] = rows[s][f];
@@ -1223,14 +1212,7 @@ int RecordSet::insertRecord(const QVariantMap &values)
         return -1;
     const int v = d->visibleInsertPos(s);
     // Rows past those the views know are announced when they are fetched.
-    const bool announce = v < d->exposed || d->exposed == count();
-    if (announce)
-        beginInsertRows(QModelIndex(), v, v);
-    d->visible.insert(d->visible.begin() + v, s);
-    if (announce) {
-        ++d->exposed;
-        endInsertRows();
-    }
+    showAt(v, s, v < d->exposed || d->exposed == count());
     return v;
 }
 
@@ -1305,10 +1287,15 @@ void RecordSet::updateRecord(int row, const QVariantMap &values)
         --d->exposed;
         endRemoveRows();
     }
-    if (knownAfter)
-        beginInsertRows(QModelIndex(), newV, newV);
-    d->visible.insert(d->visible.begin() + newV, s);
-    if (knownAfter) {
+    showAt(newV, s, knownAfter);
+}
+
+void RecordSet::showAt(int v, int s, bool announce)
+{
+    if (announce)
+        beginInsertRows(QModelIndex(), v, v);
+    d->visible.insert(d->visible.begin() + v, s);
+    if (announce) {
         ++d->exposed;
         endInsertRows();
     }
