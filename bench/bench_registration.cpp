@@ -197,6 +197,23 @@ void benchRegistration(const QString &path, int rows, int mode, CountingMessages
         ++j;
     });
     std::printf("  of which the duplicate search: median %7.2f ms  p95 %7.2f ms\n", d.median, d.p95);
+    // And the employee look-up by barcode, through the hash against a walk
+    // through the employee rows as it was done before it.
+    int k = 0;
+    const bench::Figures hashed = bench::measure(1000, [&] {
+        w.users.findSource(QStringLiteral("ShtrKod"), code(kEmployees - 1 - k++ % 100));
+    });
+    const int shtrKod = w.users.fieldIndex(QStringLiteral("ShtrKod"));
+    k = 0;
+    const bench::Figures walked = bench::measure(50, [&] {
+        const QString wanted = code(kEmployees - 1 - k++ % 100);
+        for (int r = 0; r < w.users.sourceCount(); ++r)
+            if (w.users.sourceRow(r).at(shtrKod).toString() == wanted)
+                break;
+    });
+    std::printf("  of which the employee look-up (%d employees): median %7.4f ms  p95 %7.4f ms"
+                "  (a walk: median %7.2f ms)\n",
+                kEmployees, hashed.median, hashed.p95, walked.median);
     if (messages.count != errorsBefore)
         std::printf("  %d messages, last: %s\n", messages.count - errorsBefore, qPrintable(messages.last));
     // Leave the file as it was for the next run.

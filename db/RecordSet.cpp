@@ -574,6 +574,8 @@ struct RecordSet::Impl
     // refused by the write guard; a row gone from the table shows them alone.
     void fetch(const std::vector<int> &sources)
     {
+        if (!lazy)
+            return;
         std::vector<int> wanted;
         for (int s : sources)
             if (!isRead(s))
