@@ -10,12 +10,15 @@
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "db/CheckDbCommand.h"
+#include "reader/MainCR.h"
+#include "reader/Port.h"
 #include "mdbimport/ImportMdbCommand.h"
 #include "staff/List.h"
 #include "staff/UnitPhoto.h"
 
 #include <QApplication>
 #include <QPalette>
+#include <QPointer>
 #include <QCoreApplication>
 #include <QStringList>
 #include <QStyleFactory>
@@ -50,8 +53,14 @@ int runCheckDb(int argc, char **argv, int option)
     QString path;
     if (option + 1 < argc)
         path = QString::fromLocal8Bit(argv[option + 1]);
-    if (path.isEmpty())
-        path = configuredDbPath(*core::openMainIni());
+    if (path.isEmpty()) {
+        const auto ini = core::openMainIni();
+        if (!ini->problem().isEmpty()) {
+            QTextStream(stderr) << ini->problem() << Qt::endl;
+            return 1;
+        }
+        path = configuredDbPath(*ini);
+    }
     return db::runCheckDbCommand(path);
 }
 
@@ -101,7 +110,16 @@ int runProgram(int argc, char **argv)
     // The windows in their order; the ones that live for the whole run are
     // handed to the main window, which calls on them.
     auto gl = std::make_unique<TGLForm>();
-    auto reader = std::make_unique<TMainCRForm>();
+    auto reader = std::make_unique<reader::TMainCRForm>();
+    // Without its reader library the program does not run; the window has
+    // said why.
+    if (!reader->LibraryReady())
+        return 1;
+    // A card read by any reader port is a card presented at the main window.
+    reader::SetCardEntry([g = QPointer<TGLForm>(gl.get())](const QString &karta) {
+        if (g)
+            g->SrabotkaSchitivatelyaGL(karta);
+    });
     auto list = std::make_unique<staff::TListForm>();
     auto report = std::make_unique<TOtchetForm>();
     auto photo = std::make_unique<staff::TPhotoForm>();
@@ -118,6 +136,7 @@ int runProgram(int argc, char **argv)
     report.reset();
     list.reset();
     reader.reset();
+    reader::SetCardEntry(nullptr);
     gl.reset();
     return rc;
 }
