@@ -99,6 +99,16 @@ QString JournalView::filterKey() const
 void JournalView::rebuildKeyCache()
 {
     m_keyUpper = filterKey().toUpper();
+    // The key's leading digits, dots and underscores: no letter upper-cases
+    // to one of them, so a row whose text lacks them as they stand cannot
+    // match, and most rows of a large journal are refused without
+    // upper-casing them.
+    qsizetype n = 0;
+    while (n < m_keyUpper.size()
+           && (m_keyUpper[n].isDigit() ? m_keyUpper[n].unicode() < 128
+                                       : m_keyUpper[n] == u'.' || m_keyUpper[n] == u'_'))
+        ++n;
+    m_keyInvariant = m_keyUpper.left(n);
     m_allTehIndex = m_journal ? m_journal->fieldIndex(kFilterField) : -1;
 }
 
@@ -106,7 +116,11 @@ bool JournalView::FDQuery1FilterRecord(const db::RecordSet::Row &row) const
 {
     if (m_allTehIndex < 0 || m_allTehIndex >= row.size())
         return false;
-    return row.at(m_allTehIndex).toString().toUpper().contains(m_keyUpper);
+    const QVariant &cell = row.at(m_allTehIndex);
+    const QString text = cell.toString();
+    if (!m_keyInvariant.isEmpty() && !text.contains(m_keyInvariant))
+        return false;
+    return text.toUpper().contains(m_keyUpper);
 }
 
 void JournalView::Sortirovka_Filtered()

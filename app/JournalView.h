@@ -128,6 +128,7 @@ private:
     QString m_otbor;
     // Upper-cased key and the NMAllTeh column, prepared once per judging.
     QString m_keyUpper;
+    QString m_keyInvariant;   // its leading part that no upper-casing makes
     int m_allTehIndex = -1;
 };
 

@@ -19,6 +19,7 @@ class TestRegistration : public QObject
 private slots:
     void duplicateRule_data();
     void duplicateRule();
+    void deletedMealRegistersAgain();
     void lookup_data();
     void lookup();
     void rowHoldsEveryColumn();
@@ -92,6 +93,23 @@ void TestRegistration::duplicateRule()
     QCOMPARE(f.beeps(), QList<Beep>{expected});
     QVERIFY(f.messages().isEmpty());
     QVERIFY(core::pv().BuferSotrudnika.FIO.isEmpty());
+}
+
+// The rule follows the table: a meal deleted from the journal no longer
+// stands in the way of registering it again.
+void TestRegistration::deletedMealRegistersAgain()
+{
+    for (const int mode : {0, 1}) {
+        Fixture f(mode);
+        f.start(2);
+        QVERIFY(f.registration.ObrabotkaShtrichKoda(kIvanovCode));
+        f.services.messages().script.push_back(core::Answer::Ok);
+        f.view.UdalenieClick(0, {0});
+        QCOMPARE(f.dbCount(), 0);
+        QVERIFY(f.registration.ObrabotkaShtrichKoda(kIvanovCode));
+        QCOMPARE(f.dbCount(), 1);
+        QVERIFY2(f.lastStatus().contains(QStringLiteral("   Зарегистрирован. ")), qPrintable(f.lastStatus()));
+    }
 }
 
 void TestRegistration::lookup_data()

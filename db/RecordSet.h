@@ -145,6 +145,9 @@ private:
     std::unique_ptr<Impl> d;
 
     void rebuildVisible();   // the shown rows from the order and the verdicts
+    // Puts source row `s` at shown place `v`, announced to the views when
+    // they know that place.
+    void showAt(int v, int s, bool announce);
     // Runs `change` as a layout change: the columns (and their widths in the
     // grids) stay, selected rows that are still shown stay selected. Rows are
     // followed by rowid across a re-read, by source row otherwise.

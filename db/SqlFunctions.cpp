@@ -89,13 +89,19 @@ std::optional<QVariant> ccurValue(const QString &input)
     return QVariant(money->toDouble());
 }
 
-void registerSqlFunctions(QSqlDatabase &db)
+sqlite3 *sqliteHandle(QSqlDatabase &db)
 {
     const QVariant handle = db.driver()->handle();
     sqlite3 *h = handle.isValid() ? *static_cast<sqlite3 *const *>(handle.data()) : nullptr;
     if (!h)
         throw core::Error(QStringLiteral("EDatabaseError"),
                           QStringLiteral("Не удалось получить соединение SQLite"));
+    return h;
+}
+
+void registerSqlFunctions(QSqlDatabase &db)
+{
+    sqlite3 *h = sqliteHandle(db);
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     if (sqlite3_create_function_v2(h, "CCur", 1, flags, nullptr, ccur, nullptr, nullptr, nullptr) != SQLITE_OK
         || sqlite3_create_function_v2(h, "Mid", 2, flags, nullptr, mid, nullptr, nullptr, nullptr) != SQLITE_OK

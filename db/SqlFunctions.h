@@ -3,7 +3,13 @@
 #include <QVariant>
 #include <optional>
 
+struct sqlite3;
+
 namespace db {
+
+// The SQLite connection under an open Qt connection; raises core::Error
+// ("EDatabaseError") when there is none.
+sqlite3 *sqliteHandle(QSqlDatabase &db);
 
 // Registers the Access functions CCur and Mid on an open SQLite connection.
 // They belong to that one connection: call after every open.
