@@ -27,6 +27,14 @@ int32_t PortObject::open(const TZP_PORT_OPEN_PARAMS &params)
         rc = Line::openTcp(name, connectTimeout, m_line);
     } else {
         m_path = devicePathForName(name);
+        // A USB adapter may be named by the description it reports, as the
+        // search lists it beside its device name.
+        if (::access(m_path.c_str(), F_OK) != 0)
+            for (const SerialCandidate &c : listSerialPorts({}))
+                if (!c.friendly.isEmpty() && c.friendly == QString::fromStdString(name)) {
+                    m_path = c.path;
+                    break;
+                }
         rc = Line::openTty(m_path, params.nBaud, params.nStopBits, m_line);
     }
     if (rc < 0) {
