@@ -9,6 +9,9 @@
 #include "core/AppPaths.h"
 #include "core/IniSettings.h"
 #include "db/StructureCheck.h"
+#include "scanner/ComPort.h"
+#include "scanner/PseudoTerminal.h"
+#include "scanner/ScannerController.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -16,6 +19,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -146,6 +150,33 @@ private slots:
             QCOMPARE(contentOf(core::iniPath()), iniBefore);
     }
 
+    // Without a database the scanner is opened all the same, so that a scan
+    // gets a word on why nothing is registered instead of vanishing.
+    void scannerOpenedWithoutDatabase()
+    {
+        scanner::PseudoTerminal pty;
+        QVERIFY(pty.ok());
+        {
+            core::IniFile ini(core::iniPath());
+            ini.writeBool("ScanerOptions", "Scaner_Ispolzovanie", true);
+            ini.writeInt("VidPitaniya", "NastrPriStarte", 4);
+        }
+        {
+            core::IniFile com(scanner::comIniPath());
+            com.writeString("ComPort", "Port", pty.slavePath());
+        }
+        auto w = start();
+        QVERIFY(!w->isConnected());
+        QCOMPARE(messages().messages.size(), 1);
+        QVERIFY(w->scannerController().isOpen());
+
+        child<TRadioGroup>(*w, "VidPitaniya")->button(2)->click();
+        QSignalSpy rx(&w->scannerController(), &scanner::ScannerController::barcodeReceived);
+        QVERIFY(pty.send(kIvanovCode.toLatin1() + "\r\n"));
+        QVERIFY(rx.wait(3000));
+        QTRY_COMPARE(messages().messages.size(), 2);
+    }
+
     // Another program writing at start: the window waits, says so in the
     // status bar, and connects once the lock is gone.
     void lockAtStartIsWaitedFor()
@@ -193,6 +224,29 @@ private slots:
 
         scan(*w, kIvanovCode);
         QCOMPARE(journalRows(QStringLiteral("NMFIO = 'Иванов Иван'")), 1);
+    }
+
+    // Another client compacting the file while the program runs shrinks it
+    // soundly: registration goes on.
+    void outsideVacuumKeepsRegistering()
+    {
+        prepareDatabase();
+        core::IniFile(core::iniPath()).writeInt("VidPitaniya", "NastrPriStarte", 4);
+        auto w = start();
+        QVERIFY(w->isConnected());
+        const QString path = core::defaultDbPath();
+        const qint64 before = QFileInfo(path).size();
+        QProcess tool;
+        tool.start(QStringLiteral("sqlite3"),
+                   {path, QStringLiteral("DELETE FROM SpisokDoc; VACUUM; PRAGMA wal_checkpoint(TRUNCATE);")});
+        QVERIFY(tool.waitForFinished());
+        QCOMPARE(tool.exitCode(), 0);
+        QVERIFY2(QFileInfo(path).size() < before, qPrintable(QString::number(QFileInfo(path).size())));
+
+        scan(*w, kIvanovCode);
+        QVERIFY2(messages().messages.isEmpty(), qPrintable(messages().texts().join('\n')));
+        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("Зарегистрирован")));
+        QCOMPARE(journalRows(QStringLiteral("1=1")), 1);
     }
 
     // A database the program may not write is shown all the same, with a

@@ -1,6 +1,7 @@
 #include "db/CheckDbCommand.h"
 #include "db/Connection.h"
 #include "db/StructureCheck.h"
+#include "core/Error.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
@@ -125,6 +126,30 @@ private slots:
             QCOMPARE(contentOf(path), before);
             QVERIFY(!QFile::exists(path + "-wal"));
         }
+    }
+
+    // A write that finds no room: the Russian message with the file, and the
+    // connection still usable once there is room again.
+    void fullDiskSaysSoInRussian()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("full.mdb"));
+        makeJournal(path, true);
+        db::Connection c;
+        c.open(path);
+        QSqlQuery pages = c.exec(QStringLiteral("PRAGMA page_count"));
+        QVERIFY(pages.next());
+        c.exec(QStringLiteral("PRAGMA max_page_count=%1").arg(pages.value(0).toInt()));
+        const QString big(20000, QChar(u'Ж'));
+        try {
+            c.exec(QStringLiteral("INSERT INTO SpisokDoc (NMAllTeh) VALUES ('%1')").arg(big));
+            QFAIL("the write went through");
+        } catch (const core::Error &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Недостаточно места на диске для базы данных ")
+                                            + path),
+                     qPrintable(e.message()));
+        }
+        c.exec(QStringLiteral("PRAGMA max_page_count=1000000"));
+        c.exec(QStringLiteral("INSERT INTO SpisokDoc (NMAllTeh) VALUES ('%1')").arg(big));
     }
 
     // A read-only journal that needs nothing added is still read as it stands.
