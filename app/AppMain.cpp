@@ -10,6 +10,7 @@
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "db/CheckDbCommand.h"
+#include "reports/OfficeCommands.h"
 #include "staff/List.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 #include <QStyleFactory>
+#include <QTextStream>
 #include <memory>
 
 namespace app {
@@ -51,10 +53,28 @@ int runCheckDb(int argc, char **argv, int option)
     return db::runCheckDbCommand(path);
 }
 
+// `--import-employees` / `--export-report`: the office jobs for scripts.
+int runOfficeCommand(int argc, char **argv)
+{
+    QCoreApplication a(argc, argv);
+    setNames();
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return reports::runOfficeCommand(QCoreApplication::arguments().mid(1),
+                                     [] { return configuredDbPath(*core::openMainIni()); }, out, err);
+}
+
 } // namespace
 
 int runProgram(int argc, char **argv)
 {
+    {
+        QStringList args;
+        for (int i = 1; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        if (reports::isOfficeCommand(args))
+            return runOfficeCommand(argc, argv);
+    }
     if (const int option = checkDbOption(argc, argv); option > 0)
         return runCheckDb(argc, argv, option);
 

@@ -20,6 +20,7 @@
 #include "db/DBTools.h"
 #include "db/RecordSet.h"
 #include "db/StructureCheck.h"
+#include "reports/ZagruzkaSotr.h"
 #include "scanner/ScannerController.h"
 #include "staff/List.h"
 #include "staff/ListDop.h"
@@ -286,7 +287,7 @@ void TGLForm::buildMenu()
         {"N7", QStringLiteral("Сервис"),
          {{"N8", QStringLiteral("Настройки"), &TGLForm::N8Click, false},
           {"N9", QStringLiteral("Безопасность"), &TGLForm::N9Click, false},
-          {"N10", QStringLiteral("Загрузка питающихся из Excel"), &TGLForm::N10Click, false}}},
+          {"N10", QStringLiteral("Загрузка питающихся из Excel"), &TGLForm::N10Click}}},
         {"N11", QStringLiteral("Отчёты"),
          {{"N12", QStringLiteral("Основной отчёт"), &TGLForm::N12Click, false}}},
         {"N13", QStringLiteral("Справка"),
@@ -691,7 +692,12 @@ void TGLForm::N6Click()
 }
 void TGLForm::N8Click() {}
 void TGLForm::N9Click() {}
-void TGLForm::N10Click() {}
+void TGLForm::N10Click()
+{
+    // Closing it makes this window re-read its employees (AppEvents).
+    reports::TZagruzkaSotrForm form(this);
+    core::execModal(form);
+}
 void TGLForm::N12Click() {}
 
 void TGLForm::N14Click()
