@@ -10,8 +10,10 @@
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "db/CheckDbCommand.h"
+#include "mdbimport/ImportMdbCommand.h"
 #include "reports/OfficeCommands.h"
 #include "staff/List.h"
+#include "staff/UnitPhoto.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -19,6 +21,7 @@
 #include <QStringList>
 #include <QStyleFactory>
 #include <QTextStream>
+#include <cstdio>
 #include <memory>
 
 namespace app {
@@ -31,11 +34,11 @@ void setNames()
     QCoreApplication::setApplicationVersion(QStringLiteral("2.1.0"));
 }
 
-// `--check-db [PATH]`: the index of the option, or -1.
-int checkDbOption(int argc, char **argv)
+// The index of a maintenance option such as `--check-db`, or -1.
+int optionIndex(int argc, char **argv, const char *option)
 {
     for (int i = 1; i < argc; ++i)
-        if (QString::fromLocal8Bit(argv[i]) == QLatin1String("--check-db"))
+        if (QString::fromLocal8Bit(argv[i]) == QLatin1String(option))
             return i;
     return -1;
 }
@@ -53,7 +56,7 @@ int runCheckDb(int argc, char **argv, int option)
     return db::runCheckDbCommand(path);
 }
 
-// `--import-employees` / `--export-report`: the office jobs for scripts.
+// `--import-employees`: the office jobs for scripts.
 int runOfficeCommand(int argc, char **argv)
 {
     QCoreApplication a(argc, argv);
@@ -64,18 +67,33 @@ int runOfficeCommand(int argc, char **argv)
                                      [] { return configuredDbPath(*core::openMainIni()); }, out, err);
 }
 
+// `--import-mdb SOURCE [--db TARGET] [--append]`, without a window either.
+int runImportMdb(int argc, char **argv, int option)
+{
+    QCoreApplication a(argc, argv);
+    setNames();
+    QStringList args;
+    for (int i = option + 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const auto ini = core::openMainIni();
+    const auto repoint = [&](const QString &path) {
+        ini->writeString("Options", "EditPutKFayluBD", path);
+        ini->flush();
+    };
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return mdbimport::runImportMdbCommand(args, configuredDbPath(*ini), repoint, out, err);
+}
+
 } // namespace
 
 int runProgram(int argc, char **argv)
 {
-    {
-        QStringList args;
-        for (int i = 1; i < argc; ++i)
-            args << QString::fromLocal8Bit(argv[i]);
-        if (reports::isOfficeCommand(args))
-            return runOfficeCommand(argc, argv);
-    }
-    if (const int option = checkDbOption(argc, argv); option > 0)
+    if (optionIndex(argc, argv, "--import-employees") > 0)
+        return runOfficeCommand(argc, argv);
+    if (const int option = optionIndex(argc, argv, "--import-mdb"); option > 0)
+        return runImportMdb(argc, argv, option);
+    if (const int option = optionIndex(argc, argv, "--check-db"); option > 0)
         return runCheckDb(argc, argv, option);
 
     Application a(argc, argv);
@@ -100,7 +118,7 @@ int runProgram(int argc, char **argv)
     auto reader = std::make_unique<TMainCRForm>();
     auto list = std::make_unique<staff::TListForm>();
     auto report = std::make_unique<TOtchetForm>();
-    auto photo = std::make_unique<TPhotoForm>();
+    auto photo = std::make_unique<staff::TPhotoForm>();
     gl->setReaderWindow(reader.get());
     gl->setReportWindow(report.get());
     gl->setPhotoWindow(photo.get());

@@ -8,6 +8,8 @@
 #include "WindowGeometry.h"
 #include "Zastavka.h"
 
+#include "admin/UnitVvodStoimosti.h"
+
 #include "core/AppEvents.h"
 #include "core/AppPaths.h"
 #include "core/Error.h"
@@ -24,6 +26,7 @@
 #include "scanner/ScannerController.h"
 #include "staff/List.h"
 #include "staff/ListDop.h"
+#include "staff/UnitPhoto.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -133,7 +136,7 @@ TGLForm::~TGLForm()
 }
 
 void TGLForm::setReaderWindow(TMainCRForm *reader) { m_reader = reader; }
-void TGLForm::setPhotoWindow(TPhotoForm *photo) { m_photo = photo; }
+void TGLForm::setPhotoWindow(staff::TPhotoForm *photo) { m_photo = photo; }
 void TGLForm::setReportWindow(TOtchetForm *report) { m_report = report; }
 
 void TGLForm::buildControls()
@@ -355,6 +358,7 @@ void TGLForm::wireLogic()
     // Registration.
     MealRegistration::Hooks hooks;
     hooks.vibratSotrudnika = [this] { return vibratSotrudnika(); };
+    hooks.vvodStoimosti = [this] { return admin::vvodStoimosti(this); };
     hooks.pokazatPhoto = [this](const QString &fio) {
         OtrisovkaFormiPhoto();
         if (m_photo)
@@ -390,6 +394,18 @@ void TGLForm::wireLogic()
             &TGLForm::reloadEmployees);
     connect(&core::AppEvents::instance(), &core::AppEvents::employeesChanged, this,
             &TGLForm::reloadEmployees);
+    // The settings windows reach the main window through the process-wide events.
+    connect(&core::AppEvents::instance(), &core::AppEvents::readerWindowRequested, this, [this] {
+        if (m_reader) {
+            m_reader->show();
+            m_reader->raise();
+            m_reader->activateWindow();
+        }
+    });
+    connect(&core::AppEvents::instance(), &core::AppEvents::nameOPChanged, this,
+            [this](const QString &nameOP) { setWindowTitle(QStringLiteral("Трапезон 2.1.0   ") + nameOP); });
+    connect(&core::AppEvents::instance(), &core::AppEvents::mainWindowCloseRequested, this,
+            &QWidget::close, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -627,16 +643,16 @@ void TGLForm::reloadEmployees()
 void TGLForm::OtrisovkaFormiPhoto()
 {
     if (m_photo)
-        m_photo->show();
+        m_photo->OtrisovkaFormiPhoto();
 }
 
 void TGLForm::ZakritiyeFormiPhoto()
 {
     if (m_photo)
-        m_photo->hide();
+        m_photo->ZakritiyeFormiPhoto();
 }
 
-bool TGLForm::FormaPhotoOtkrita() const { return m_photo && m_photo->isVisible(); }
+bool TGLForm::FormaPhotoOtkrita() const { return m_photo && m_photo->FormaPhotoOtkrita(); }
 
 void TGLForm::keyPressEvent(QKeyEvent *event)
 {

@@ -15,7 +15,6 @@ class QTableView;
 class TRadioGroup;
 class TZastavkaForm;
 class TMainCRForm;
-class TPhotoForm;
 class TOtchetForm;
 
 namespace db {
@@ -25,6 +24,10 @@ class RecordSet;
 
 namespace scanner {
 class ScannerController;
+}
+
+namespace staff {
+class TPhotoForm;
 }
 
 namespace app {
@@ -45,7 +48,7 @@ public:
 
     // The windows that live for the whole run, created after this one.
     void setReaderWindow(TMainCRForm *reader);
-    void setPhotoWindow(TPhotoForm *photo);
+    void setPhotoWindow(staff::TPhotoForm *photo);
     void setReportWindow(TOtchetForm *report);
 
     app::MealRegistration &registration() { return *m_registration; }
@@ -143,7 +146,7 @@ private:
 
     QPointer<TZastavkaForm> m_splash;
     QPointer<TMainCRForm> m_reader;
-    QPointer<TPhotoForm> m_photo;
+    QPointer<staff::TPhotoForm> m_photo;
     QPointer<TOtchetForm> m_report;
 
     QList<int> m_columnWidths = QList<int>(app::kJournalColumnCount, app::kDefaultColumnWidth);

@@ -11,9 +11,3 @@ TOtchetForm::TOtchetForm(QWidget *parent) : QWidget(parent, Qt::Window)
     setObjectName(QStringLiteral("OtchetForm"));
     setWindowTitle(QStringLiteral("Отчёт"));
 }
-
-TPhotoForm::TPhotoForm(QWidget *parent) : QWidget(parent, Qt::Window)
-{
-    setObjectName(QStringLiteral("PhotoForm"));
-    setWindowTitle(QStringLiteral("Фото"));
-}

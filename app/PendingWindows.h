@@ -23,15 +23,3 @@ class TOtchetForm : public QWidget
 public:
     explicit TOtchetForm(QWidget *parent = nullptr);
 };
-
-// The employee photo window.
-class TPhotoForm : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TPhotoForm(QWidget *parent = nullptr);
-    // Saves the window's place and size.
-    void ZapisIni() {}
-    // Loads the photo of that employee name.
-    void OtobrazheniyePhoto(const QString &) {}
-};

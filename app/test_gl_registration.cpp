@@ -171,6 +171,50 @@ private slots:
         QCOMPARE(otbor->text(), QString());
         QCOMPARE(counter->text(), QStringLiteral("1"));
     }
+
+    // With the entry panel on, the main window's registration asks the price
+    // in its window: a typed "0" becomes "0,00" and is refused when zero
+    // prices are forbidden; a typed price is what the journal gets.
+    void priceEntryWindow_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("zero refused") << "0" << 0
+                                      << QStringList{"Питание с нулевой стоимостью запрещено!"};
+        QTest::newRow("price typed") << "99.9" << 1 << QStringList();
+    }
+
+    void priceEntryWindow()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, rows);
+        QFETCH(QStringList, messages);
+        prepare(0);
+        {
+            core::IniFile ini(core::iniPath());
+            ini.writeBool(QStringLiteral("Stoimost"), QStringLiteral("CheckBoxVestiUtchetStoimosti"), true);
+            ini.writeBool(QStringLiteral("Stoimost"), QStringLiteral("CheckBoxOtobrazhatPanelVvodaStoimosti"), true);
+            ini.writeBool(QStringLiteral("Stoimost"), QStringLiteral("CheckBoxZapretitVvodNulevoyStoimosti"), true);
+            ini.writeString(QStringLiteral("Stoimost"), QStringLiteral("EditStoimostObed"), QStringLiteral("125,50"));
+            ini.flush();
+        }
+        auto w = start();
+        chooseMeal(*w, 2);
+        QString shown;
+        m_services->onModal = [&](QDialog &d) {
+            d.show();
+            auto *e = d.findChild<QLineEdit *>(QStringLiteral("EditStoimostPitaniya"));
+            shown = d.windowTitle() + QLatin1Char('|') + e->text();
+            QTest::keyClicks(e, typed);
+            QTest::keyClick(e, Qt::Key_Return);
+            return d.result();
+        };
+        w->SrabotkaSchitivatelyaGL(kIvanovCard);
+        QCOMPARE(shown, QStringLiteral("Стоимость питания|125,50"));
+        QCOMPARE(journalRows(), rows);
+        QCOMPARE(m_services->messages().texts(), messages);
+    }
 };
 
 QTEST_MAIN(TestGLRegistration)

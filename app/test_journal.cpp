@@ -46,6 +46,8 @@ private slots:
     void allTypesShowsTheWholeDay_data();
     void allTypesShowsTheWholeDay();
     void queryModeFetchesOneDayAndType();
+    void midnightMealCountsForTheDuplicateRule_data();
+    void midnightMealCountsForTheDuplicateRule();
     void deleting_data();
     void deleting();
     void newRowKeepsTheJournalOrder();
@@ -106,8 +108,8 @@ void TestJournal::allTypesShowsTheWholeDay()
     QCOMPARE(core::pv().VsePitaniya, QStringLiteral("Нет"));
 }
 
-// Only the new day and meal type are fetched, and a row stamped exactly
-// 00:00:00 lies outside the day's strict bounds.
+// Only the new day and meal type are fetched: from its 00:00:00 to its
+// 23:59:59, nothing of the next day.
 void TestJournal::queryModeFetchesOneDayAndType()
 {
     Fixture f(1);
@@ -119,9 +121,32 @@ void TestJournal::queryModeFetchesOneDayAndType()
     QCOMPARE(f.journal.sourceCount(), 4);
 
     f.view.MonthCalendar1Click(QDate(2020, 2, 6));
-    QCOMPARE(f.counter, QStringLiteral("2"));
-    QCOMPARE(f.journal.sourceCount(), 2);
-    QCOMPARE(shownNames(f), (QStringList{"Иванов Иван", "Поздний Павел"}));
+    QCOMPARE(f.counter, QStringLiteral("3"));
+    QCOMPARE(f.journal.sourceCount(), 3);
+    QCOMPARE(shownNames(f), (QStringList{"Полуночник Пётр", "Иванов Иван", "Поздний Павел"}));
+}
+
+void TestJournal::midnightMealCountsForTheDuplicateRule_data() { bothModes(); }
+
+// A night meal registered at 00:00:00 is still seen once the journal has
+// been re-read: the second one that night is refused.
+void TestJournal::midnightMealCountsForTheDuplicateRule()
+{
+    QFETCH(int, mode);
+    Fixture f(mode);
+    core::pv().Nastroyki.RefreshQuery = true;
+    f.now = QDateTime(QDate(2020, 2, 6), QTime(0, 0, 0));
+    f.start(4);
+    f.registration.SrabotkaSchitivatelyaGL(regtest::kIvanovCard);
+    QVERIFY2(f.lastStatus().contains(QStringLiteral("Зарегистрирован.")), qPrintable(f.lastStatus()));
+    QCOMPARE(f.counter, QStringLiteral("1"));
+    f.view.MonthCalendar1Click(f.now.date());
+    QCOMPARE(f.counter, QStringLiteral("1"));
+
+    f.registration.SrabotkaSchitivatelyaGL(regtest::kIvanovCard);
+    QVERIFY2(f.lastStatus().contains(QStringLiteral("УЖЕ БЫЛ ЗАРЕГИСТРИРОВАН")),
+             qPrintable(f.lastStatus()));
+    QCOMPARE(f.dbCount(), 1);
 }
 
 void TestJournal::deleting_data()

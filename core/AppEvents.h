@@ -19,6 +19,15 @@ signals:
     // RefreshQuery asks for a fresh copy at once, or the import from a
     // spreadsheet closed: re-read it, as on closing.
     void employeesChanged();
+    // "Настройки считывателя" (administration window, employee editor): the
+    // main window shows the reader window, which lives for the whole run.
+    void readerWindowRequested();
+    // The name of the catering facility as it is being typed: the main
+    // window's caption follows it.
+    void nameOPChanged(const QString &nameOP);
+    // A setting that acts only at the next start changed: the main window
+    // closes through its normal closing (the operator confirms it there).
+    void mainWindowCloseRequested();
 
 private:
     AppEvents() = default;

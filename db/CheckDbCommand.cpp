@@ -18,12 +18,6 @@ int runCheckDbCommand(const QString &path)
 
 int runCheckDbCommand(const QString &path, QTextStream &out, QTextStream &err)
 {
-    // checkDatabaseFile names a missing file and refuses a file that is no
-    // SQLite database before anything is written to it.
-    if (const QString problem = checkDatabaseFile(path); !problem.isEmpty()) {
-        err << problem << Qt::endl;
-        return 1;
-    }
     bool failed = false;
     const auto problem = [&](const QString &text) {
         err << text << Qt::endl;
@@ -33,7 +27,9 @@ int runCheckDbCommand(const QString &path, QTextStream &out, QTextStream &err)
         const StructureReport report = ProverkaStrukturiBD(path, QString(), QString(), problem);
         for (const QString &line : report.added)
             out << line << Qt::endl;
-        if (!report.failure.isEmpty())
+        if (report.refused)
+            problem(report.failure);
+        else if (!report.failure.isEmpty())
             problem(QStringLiteral("Проверка структуры базы данных ") + path
                     + QStringLiteral(" прервана: ") + report.failure);
     } catch (const core::Error &e) {

@@ -4,6 +4,9 @@
 #include <QString>
 #include <QStringList>
 
+struct sqlite3;
+class QSqlError;
+
 namespace db {
 
 // One connection to the database file. "MSAcc" names the engine in our code:
@@ -18,6 +21,9 @@ class Connection
 {
 public:
     static constexpr const char *DriverId = "MSAcc";
+    // How long a statement waits for another program's write to end before
+    // it fails with the "busy" message.
+    static constexpr int kBusyTimeoutMs = 500;
 
     Connection();
     ~Connection();
@@ -50,10 +56,34 @@ public:
 
     QSqlDatabase &database() { return m_db; }
 
+    // The file cannot be written (no write permission, read-only medium):
+    // it is read as it stands, and every write fails with a clear message.
+    bool isReadOnly() const;
+
+    // Raises when the file at the path is no longer the one opened: deleted,
+    // replaced by another file, or cut short. Called before every write, so
+    // that no row is acknowledged into a file nobody will ever read again.
+    void checkSameFile();
+
+    // The Russian text of a database error, naming the file and what to do.
+    QString describeError(const QSqlError &e) const;
+
 private:
+    struct FileIdentity
+    {
+        bool known = false;
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+    };
+
+    sqlite3 *handle() const;
+    void rememberFile();
+
     QString m_name;
     QString m_path;
     QSqlDatabase m_db;
+    FileIdentity m_file;
 };
 
 // A write transaction that rolls back unless committed, so a failed step of
@@ -72,9 +102,18 @@ private:
     bool m_done = false;
 };
 
-// Checks that the file at `path` can be opened as a database: it exists and
-// is empty or a SQLite file. Returns an empty text when it can, else the
-// Russian message to show.
+// Checks that the file at `path` can be opened as a database: it exists, is
+// a readable file, and is empty or a SQLite file. Returns an empty text when
+// it can, else the Russian message to show. The file is read through SQLite
+// only, so the check is safe while connections of this process are open.
 QString checkDatabaseFile(const QString &path);
+
+// checkDatabaseFile and SQLite's quick integrity check of the whole file:
+// the check to pass before anything is written to a file at start-up.
+QString verifyDatabaseFile(const QString &path);
+
+// The Russian text for a SQLite result code (the extended code may be
+// given), naming the file and what to do; other codes keep `message`.
+QString describeSqliteError(int code, const QString &message, const QString &path);
 
 } // namespace db

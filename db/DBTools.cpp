@@ -324,13 +324,15 @@ QString ZaprosSpisokDoc(const QString &table, const QString &dateFrom, const QSt
                         const SpisokDocFilters &f)
 {
     const QString &t = table;
+    // The day starts at 00:00:00 itself: a row stamped at midnight belongs to
+    // the day, or the duplicate rule would never see a midnight meal.
     const QString lower = isEmptyDate(dateFrom) ? QStringLiteral("0")
                                                 : periodBound(dateFrom, QStringLiteral("000000"));
     const QString upper = isEmptyDate(dateTo) ? QStringLiteral("99999999999999")
                                               : periodBound(dateTo, QStringLiteral("595959"));
     QString sql = QStringLiteral("SELECT * FROM ") + t + QStringLiteral(" WHERE") + QStringLiteral(" ")
                   + QStringLiteral("(") + QStringLiteral("(CCur(") + t
-                  + QStringLiteral(".NMDateTimeTeh_Obrat) > CCur(") + lower
+                  + QStringLiteral(".NMDateTimeTeh_Obrat) >= CCur(") + lower
                   + QStringLiteral(")) AND (CCur(") + t
                   + QStringLiteral(".NMDateTimeTeh_Obrat) < CCur(") + upper + QStringLiteral("))");
 

@@ -117,6 +117,45 @@ void createIndexes(Connection &c)
 
 } // namespace
 
+QStringList programTables()
+{
+    QStringList out;
+    for (const char *name : kTables)
+        out << QString::fromLatin1(name);
+    return out;
+}
+
+QStringList programColumns(const QString &table)
+{
+    if (!programTables().contains(table))
+        return {};
+    QStringList out{QStringLiteral("TechInfStlb")};
+    for (const ColumnSpec &spec : kColumns)
+        if (table == QLatin1String(spec.table))
+            out << QString::fromLatin1(spec.column);
+    if (table == QLatin1String("SpisokDoc"))
+        out << QStringLiteral("NMDateTimeTeh_Obrat");
+    return out;
+}
+
+QString programColumnType(const QString &table, const QString &column)
+{
+    if (!programTables().contains(table))
+        return QString();
+    if (column == QLatin1String("TechInfStlb")
+        || (table == QLatin1String("SpisokDoc") && column == QLatin1String("NMDateTimeTeh_Obrat")))
+        return kNvarchar + QStringLiteral("(") + kSize255 + QStringLiteral(")");
+    for (const ColumnSpec &spec : kColumns) {
+        if (table != QLatin1String(spec.table) || column != QLatin1String(spec.column))
+            continue;
+        const QString type = QString::fromLatin1(spec.type);
+        return *spec.size ? type + QStringLiteral("(") + QString::fromLatin1(spec.size)
+                                + QStringLiteral(")")
+                          : type;
+    }
+    return QString();
+}
+
 StructureReport ProverkaStrukturiBD(const QString &path, const QString &user,
                                     const QString &password,
                                     const std::function<void(const QString &)> &showMessage)
@@ -129,6 +168,14 @@ StructureReport ProverkaStrukturiBD(const QString &path, const QString &user,
         else
             core::showMessage(text, core::Icon::Error);
     };
+
+    // A damaged file is refused before anything is written to it: adding
+    // columns or switching the journal mode could only damage it further.
+    if (const QString problem = verifyDatabaseFile(path); !problem.isEmpty()) {
+        report.failure = problem;
+        report.refused = true;
+        return report;
+    }
 
     const QString opened = OtkritBD(path, user, password);
     const RoutinesCloser closer;
@@ -158,8 +205,14 @@ StructureReport ProverkaStrukturiBD(const QString &path, const QString &user,
     for (const ColumnSpec &spec : kColumns) {
         const QString table = QString::fromLatin1(spec.table);
         const QString column = QString::fromLatin1(spec.column);
-        if (ProverkaNalichiyaStolbtsa(table, column) == kOk)
+        const QString exists = ProverkaNalichiyaStolbtsa(table, column);
+        if (exists == kOk)
             continue;
+        // Only a column known to be missing is added; a read error is no answer.
+        if (exists != kNo) {
+            report.failure = exists;
+            return report;
+        }
         const QString added = DobavlenieStolbtsa(table, column, QString::fromLatin1(spec.type),
                                                  QString::fromLatin1(spec.size), true);
         if (added != kOk) {

@@ -12,6 +12,9 @@ struct StructureReport
     // Empty when the check ran to its end; otherwise the result text of the
     // step that stopped it (the check itself stays silent about it).
     QString failure;
+    // The file was refused before anything was written to it (missing,
+    // not a database, damaged); `failure` is then the message to show as is.
+    bool refused = false;
 };
 
 // Brings the database at `path` up to the program's structure: creates
@@ -20,6 +23,20 @@ struct StructureReport
 // without any window; messages meant for the user (a failed journal upgrade)
 // go to `showMessage` (the message service when not given).
 // Raises core::Error when the obsolete column cannot be dropped.
+// The program's own tables, in the order the check creates them.
+QStringList programTables();
+
+// The columns the check gives one of them, in a new database's order:
+// the creation column first, the journal's sort key last; empty for any
+// other table.
+QStringList programColumns(const QString &table);
+
+// The type the check gives a column of the program's own tables, as it
+// stands in a CREATE TABLE ("NVARCHAR(255)", "MONEY", "INT"), including the
+// creation column and the journal's sort key; empty for any other column.
+// Table and column are the program's spelling (case matters).
+QString programColumnType(const QString &table, const QString &column);
+
 StructureReport ProverkaStrukturiBD(const QString &path, const QString &user,
                                     const QString &password,
                                     const std::function<void(const QString &)> &showMessage = {});

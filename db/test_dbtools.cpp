@@ -252,13 +252,13 @@ private slots:
         QTest::addColumn<QString>("to");
         QTest::addColumn<SpisokDocFilters>("filters");
         QTest::addColumn<QString>("sql");
-        const QString head = "SELECT * FROM SpisokDoc WHERE ((CCur(SpisokDoc.NMDateTimeTeh_Obrat) > CCur(";
+        const QString head = "SELECT * FROM SpisokDoc WHERE ((CCur(SpisokDoc.NMDateTimeTeh_Obrat) >= CCur(";
         const QString mid = ")) AND (CCur(SpisokDoc.NMDateTimeTeh_Obrat) < CCur(";
 
         SpisokDocFilters lunch;
         lunch.NMVid = "Обед";
         QTest::newRow("one day, one meal") << "05.02.2020" << "05.02.2020" << lunch
-            << "SELECT * FROM SpisokDoc WHERE ((CCur(SpisokDoc.NMDateTimeTeh_Obrat) > "
+            << "SELECT * FROM SpisokDoc WHERE ((CCur(SpisokDoc.NMDateTimeTeh_Obrat) >= "
                "CCur(20200205000000)) AND (CCur(SpisokDoc.NMDateTimeTeh_Obrat) < "
                "CCur(20200205595959)) AND ((SpisokDoc.NMVid) = 'Обед'));";
 
@@ -304,7 +304,8 @@ private slots:
         QCOMPARE(journalSql(from, to, filters), sql);
     }
 
-    // The statements run as they stand; the day's bounds are strict.
+    // The statements run as they stand; a day takes in its own midnight and
+    // not the next one.
     void journalSelectsRealRows()
     {
         db::ProverkaStrukturiBD(m_path, "", "");
@@ -327,9 +328,9 @@ private slots:
         SpisokDocFilters lunch;
         lunch.NMVid = "Обед";
         QCOMPARE(select(journalSql("05.02.2020", "05.02.2020", lunch)),
-                 QStringList({"000001", "235959"}));
+                 QStringList({"000000", "000001", "235959"}));
         QCOMPARE(select(journalSql("05.02.2020", "06.02.2020")),
-                 QStringList({"000001", "120000", "235959", "000000"}));
+                 QStringList({"000000", "000001", "120000", "235959", "000000"}));
         QCOMPARE(select(journalSql("", "")).size(), rows.size());
         SpisokDocFilters price;
         price.NMStoimost = "12,50";

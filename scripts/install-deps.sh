@@ -12,7 +12,7 @@ $SUDO apt-get install -y --no-install-recommends \
   libxlsxwriter-dev libzip-dev libpugixml-dev libfreexl-dev \
   libcanberra-dev sound-theme-freedesktop \
   qt6-translations-l10n \
-  mdbtools-dev \
+  mdbtools-dev mdbtools \
   fonts-dejavu-core zbar-tools \
   libreoffice-calc-nogui libreoffice-writer-nogui \
   desktop-file-utils appstream dpkg-dev \

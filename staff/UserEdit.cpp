@@ -3,8 +3,11 @@
 #include "staff/ListDop.h"
 #include "staff/RabotaSoShtrKodom.h"
 #include "staff/RegCard.h"
+#include "staff/UnitNastroykiPhoto.h"
+#include "staff/UnitPhoto.h"
 #include "staff/barcod.h"
 
+#include "core/AppEvents.h"
 #include "core/Error.h"
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
@@ -125,6 +128,7 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
     ImagePhotoUsEd->setFixedSize(180, 240);
     ImagePhotoUsEd->setAlignment(Qt::AlignCenter);
     auto *photoSettings = knopka(photoGroup, "ButtonPhotNastr", QStringLiteral("Настройки фото"));
+    connect(photoSettings, &QPushButton::clicked, this, &TUserEditForm::ButtonPhotNastrClick);
     auto *photoLayout = new QVBoxLayout(photoGroup);
     photoLayout->addWidget(ImagePhotoUsEd);
     photoLayout->addWidget(photoSettings);
@@ -226,7 +230,39 @@ void TUserEditForm::FormShow()
 
     EditPutKMaketuKartSotr->setText(pv.Nastroyki.PutKMaketuKartSotr);
     ITRCheck->setChecked(b.ITR == kDa);
+    m_foto = QImage();
+    ImagePhotoUsEd->clear();
+    UstanovitPhoto();
     EditFIO->setFocus();
+}
+
+void TUserEditForm::UstanovitPhoto() { OtobrazheniyePhoto(EditFIO->text()); }
+
+void TUserEditForm::OtobrazheniyePhoto(const QString &FIODlyaPhotoUsEd)
+{
+    const QString name = core::trimCodes(FIODlyaPhotoUsEd);
+    const QString folder = core::trimCodes(core::pv().Nastroyki.PutPhotoFolder);
+    if (name.isEmpty() || folder.isEmpty())
+        return;
+    const QString file = naytiFotoFayl(folder, name);
+    if (file.isEmpty()) {
+        core::pv().FotoZagruzheno = false;
+        return;
+    }
+    const QImage image = zagruzitFoto(file);
+    if (image.isNull())
+        return;
+    m_foto = image;
+    ImagePhotoUsEd->setPixmap(QPixmap::fromImage(
+        image.scaled(ImagePhotoUsEd->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    core::pv().FotoZagruzheno = true;
+}
+
+void TUserEditForm::ButtonPhotNastrClick()
+{
+    TNastroykiPhotoForm settings(this);
+    core::execModal(settings);
+    UstanovitPhoto();
 }
 
 void TUserEditForm::OtrisovkaShtrKoda()

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QImage>
 #include <QString>
 
 class QCheckBox;
@@ -31,6 +32,12 @@ public:
     // has then been shown) or the database could not be reached.
     bool TakieKartiEst();
 
+    // Shows the photo of the name in EditFIO, whether or not photo display
+    // is on; sets core::pv().FotoZagruzheno when one was loaded.
+    void UstanovitPhoto();
+    // The photo shown (null when none was loaded in this opening).
+    const QImage &foto() const { return m_foto; }
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -44,6 +51,8 @@ private:
     void ButtonPutKMaketuKartSotrEditClick();
     void VyborIzSpravochnika(const QString &table, QLineEdit *field);
     void OtrisovkaShtrKoda();
+    void OtobrazheniyePhoto(const QString &FIODlyaPhotoUsEd);
+    void ButtonPhotNastrClick();
 
     QLineEdit *EditFIO = nullptr;
     QLineEdit *EditOrg = nullptr;
@@ -61,6 +70,7 @@ private:
     // The stored barcode as it came in, and whether the user cleared or set
     // the barcode since: a stored code the field cannot show is kept unless
     // the user changed the barcode.
+    QImage m_foto;
     QString m_ishodnyShtrKod;
     bool m_shtrKodIzmenen = false;
 };

@@ -1,0 +1,159 @@
+#include "admin/UnitOchistkaTablitsBazi.h"
+
+#include "core/Error.h"
+#include "core/MessageService.h"
+#include "core/ProcessValues.h"
+#include "db/Backup.h"
+#include "db/Connection.h"
+
+#include <QDateTime>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace admin {
+
+namespace {
+
+constexpr int kKopiyaShare = 900;   // of the progress bar's 1000 steps
+
+QPushButton *knopka(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    b->setMinimumHeight(30);
+    return b;
+}
+
+} // namespace
+
+TOchistkaTablitsBaziForm::TOchistkaTablitsBaziForm(QWidget *parent)
+    : QDialog(parent), FDConnection(std::make_unique<db::Connection>())
+{
+    setObjectName(QStringLiteral("OchistkaTablitsBaziForm"));
+    setWindowTitle(QStringLiteral("Очистка таблиц базы"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    struct Knopka
+    {
+        const char *name;
+        QString caption;
+        QString confirmation;
+        QStringList tables;
+    };
+    const QList<Knopka> knopki = {
+        {"ClearOrg", QStringLiteral("Очистить организации"),
+         QStringLiteral("Записи организаций будут безвозвратно удалены! Удалить?"), {"Org"}},
+        {"ClearPodr", QStringLiteral("Очистить подразделения"),
+         QStringLiteral("Записи подразделений будут безвозвратно удалены! Удалить?"), {"Podr"}},
+        {"ClearDolj", QStringLiteral("Очистить должности"),
+         QStringLiteral("Записи должностей будут безвозвратно удалены! Удалить?"), {"Dolj"}},
+        {"ClearUsers", QStringLiteral("Очистить сотрудники"),
+         QStringLiteral("Записи сотрудников будут безвозвратно удалены! Удалить?"), {"Users"}},
+        {"ClearPitanie", QStringLiteral("Очистить питание"),
+         QStringLiteral("Записи питания будут безвозвратно удалены! Удалить?"), {"SpisokDoc"}},
+        {"ClearVse", QStringLiteral("Очистить все таблицы"),
+         QStringLiteral("Записи всех таблиц будут безвозвратно удалены! Удалить?"),
+         {"Dolj", "Org", "SpisokDoc", "Podr", "Users"}},
+    };
+    auto *layout = new QVBoxLayout(this);
+    for (const Knopka &k : knopki) {
+        QPushButton *b = knopka(this, k.name, k.caption);
+        connect(b, &QPushButton::clicked, this,
+                [this, confirmation = k.confirmation, tables = k.tables] { Ochistka(confirmation, tables); });
+        layout->addWidget(b);
+        if (k.tables.size() > 1) {
+            QFont bold = b->font();
+            bold.setBold(true);
+            b->setFont(bold);
+        }
+    }
+    ClearOrg = findChild<QPushButton *>(QStringLiteral("ClearOrg"));
+    layout->addSpacing(8);
+    QPushButton *zakrit = knopka(this, "ButtonZakritiye", QStringLiteral("Закрыть"));
+    connect(zakrit, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addWidget(zakrit);
+    setMinimumWidth(300);
+}
+
+TOchistkaTablitsBaziForm::~TOchistkaTablitsBaziForm() = default;
+
+void TOchistkaTablitsBaziForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    ClearOrg->setFocus(Qt::OtherFocusReason);
+    try {
+        const core::TNastroyki &n = core::pv().Nastroyki;
+        FDConnection->open(n.PutKFayluBD, n.BDLogin, n.BDPass);
+    } catch (const std::exception &e) {
+        core::showError(e, true);
+    }
+}
+
+void TOchistkaTablitsBaziForm::done(int result)
+{
+    try {
+        FDConnection->close();
+    } catch (...) {
+    }
+    QDialog::done(result);
+}
+
+void TOchistkaTablitsBaziForm::Ochistka(const QString &confirmation, const QStringList &tables)
+{
+    if (core::ask(confirmation, core::Buttons::OkCancel, core::Icon::Warning) != core::Answer::Ok)
+        return;
+
+    QProgressDialog progress(QStringLiteral("Сохранение копии базы данных..."), QString(), 0, 1000, this);
+    progress.setWindowTitle(windowTitle());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setCancelButton(nullptr);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+
+    const QString kopiya = db::imyaKopiiBazy(FDConnection->path().isEmpty()
+                                                 ? core::pv().Nastroyki.PutKFayluBD
+                                                 : FDConnection->path(),
+                                             QDateTime::currentDateTime());
+    try {
+        db::kopiyaBazy(*FDConnection, kopiya, [&progress](int done, int total) {
+            if (total > 0)
+                progress.setValue(int(qint64(kKopiyaShare) * done / total));
+        });
+    } catch (const core::Error &e) {
+        progress.reset();
+        core::showMessage(e.message() + QStringLiteral("\r\nБез копии удаление не выполнено."),
+                          core::Icon::Error);
+        return;
+    }
+    m_kopiya = kopiya;
+
+    for (int i = 0; i < tables.size(); ++i) {
+        progress.setLabelText(QStringLiteral("Удаление записей таблицы ") + tables[i] + QStringLiteral("..."));
+        progress.setValue(kKopiyaShare + (1000 - kKopiyaShare) * i / int(tables.size()));
+        OchistkaTablitsy(tables[i]);
+    }
+    progress.reset();
+    core::showMessage(QStringLiteral("Удаление завершено.\r\nКопия базы данных до удаления: ") + kopiya);
+}
+
+bool TOchistkaTablitsBaziForm::OchistkaTablitsy(const QString &table)
+{
+    try {
+        // The SELECT fails for a missing table before anything is deleted.
+        db::Transaction tx(*FDConnection);
+        FDConnection->exec(QStringLiteral("SELECT * from ") + table);
+        FDConnection->exec(QStringLiteral("DELETE * from ") + table);
+        tx.commit();
+        return true;
+    } catch (const std::exception &e) {
+        core::showError(e, true);
+        return false;
+    }
+}
+
+} // namespace admin

@@ -1,0 +1,23 @@
+#pragma once
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+namespace db {
+
+class Connection;
+
+// Writes a consistent copy of the open database into the new file `target`,
+// committed rows of the write-ahead journal included, a batch of pages at a
+// time: `progress(done, total)` is called after each batch so that a window
+// can show how far it got. Raises core::Error ("EDatabaseError") when the
+// copy cannot be made; no partial file is left then. An existing `target` is
+// never overwritten.
+void kopiyaBazy(Connection &connection, const QString &target,
+                const std::function<void(int done, int total)> &progress = {});
+
+// A name for a copy of `dbPath` made at `when`, beside it and not taken yet:
+// "CRDB.mdb" gives "CRDB_копия_2026-12-10_09-55-00.mdb" (then "..._2.mdb").
+QString imyaKopiiBazy(const QString &dbPath, const QDateTime &when);
+
+} // namespace db
