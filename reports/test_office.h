@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <pugixml.hpp>
+
 namespace officetest {
 
 inline bool haveLibreOffice() { return !QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty(); }
@@ -92,6 +94,99 @@ inline QList<QStringList> readBack(const QString &workbook, const QString &outDi
     if (!cell.isEmpty() || !row.isEmpty())
         rows << (row << cell);
     return rows;
+}
+
+// A cell of the first sheet as LibreOffice's flat document format describes
+// it: text, fill, alignment and the merged block it starts.
+struct LookedCell
+{
+    QString text;
+    QString background;   // "#ccffff", empty when none
+    QString textAlign;    // "start" for left
+    QString verticalAlign; // "middle"
+    bool wrap = false;
+    int columnsSpanned = 1;
+    int rowsSpanned = 1;
+};
+
+struct LookedSheet
+{
+    QList<QList<LookedCell>> rows; // up to the last row LibreOffice lists
+    QList<double> columnWidths;    // in the document's unit (inches), per column
+    const LookedCell &at(int row, int column) const // from 1; an empty cell beyond
+    {
+        static const LookedCell none;
+        if (row < 1 || row > rows.size() || column < 1 || column > rows[row - 1].size())
+            return none;
+        return rows[row - 1][column - 1];
+    }
+};
+
+inline LookedSheet readLooks(const QString &workbook, const QString &outDir)
+{
+    LookedSheet out;
+    const QStringList fods = convert({workbook}, QStringLiteral("fods"), outDir);
+    if (fods.isEmpty())
+        return out;
+    pugi::xml_document doc;
+    if (!doc.load_file(QFile::encodeName(fods.first()).constData()))
+        return out;
+    struct Style
+    {
+        QString background, textAlign, verticalAlign, columnWidth;
+        bool wrap = false;
+    };
+    QHash<QString, Style> styles;
+    for (const char *where : {"//office:automatic-styles/style:style", "//office:styles/style:style"}) {
+        for (const auto &x : doc.select_nodes(where)) {
+            const pugi::xml_node st = x.node();
+            Style s;
+            const pugi::xml_node cell = st.child("style:table-cell-properties");
+            s.background = QString::fromUtf8(cell.attribute("fo:background-color").value());
+            if (s.background == QLatin1String("transparent"))
+                s.background.clear();
+            s.verticalAlign = QString::fromUtf8(cell.attribute("style:vertical-align").value());
+            s.wrap = QString::fromUtf8(cell.attribute("fo:wrap-option").value()) == QLatin1String("wrap");
+            s.textAlign = QString::fromUtf8(st.child("style:paragraph-properties").attribute("fo:text-align").value());
+            s.columnWidth = QString::fromUtf8(st.child("style:table-column-properties").attribute("style:column-width").value());
+            styles.insert(QString::fromUtf8(st.attribute("style:name").value()), s);
+        }
+    }
+    const pugi::xml_node table = doc.select_node("//table:table").node();
+    for (pugi::xml_node col = table.child("table:table-column"); col; col = col.next_sibling("table:table-column")) {
+        const int n = std::max(1, col.attribute("table:number-columns-repeated").as_int(1));
+        QString w = styles.value(QString::fromUtf8(col.attribute("table:style-name").value())).columnWidth;
+        w.remove(QLatin1String("in"));
+        for (int i = 0; i < n && out.columnWidths.size() < 64; ++i)
+            out.columnWidths << w.toDouble();
+    }
+    for (pugi::xml_node row = table.child("table:table-row"); row; row = row.next_sibling("table:table-row")) {
+        QList<LookedCell> cells;
+        for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
+            const QString name = QString::fromUtf8(c.name());
+            if (name != QLatin1String("table:table-cell") && name != QLatin1String("table:covered-table-cell"))
+                continue;
+            LookedCell cell;
+            const Style st = styles.value(QString::fromUtf8(c.attribute("table:style-name").value()));
+            cell.background = st.background;
+            cell.textAlign = st.textAlign;
+            cell.verticalAlign = st.verticalAlign;
+            cell.wrap = st.wrap;
+            cell.columnsSpanned = c.attribute("table:number-columns-spanned").as_int(1);
+            cell.rowsSpanned = c.attribute("table:number-rows-spanned").as_int(1);
+            QStringList lines;
+            for (pugi::xml_node p = c.child("text:p"); p; p = p.next_sibling("text:p"))
+                lines << QString::fromUtf8(p.text().get());
+            cell.text = lines.join(QLatin1Char('\n'));
+            const int n = std::min(64, std::max(1, c.attribute("table:number-columns-repeated").as_int(1)));
+            for (int i = 0; i < n; ++i)
+                cells << cell;
+        }
+        const int n = std::min(1000, std::max(1, row.attribute("table:number-rows-repeated").as_int(1)));
+        for (int i = 0; i < n; ++i)
+            out.rows << cells;
+    }
+    return out;
 }
 
 } // namespace officetest
