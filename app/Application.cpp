@@ -1,6 +1,5 @@
 #include "Application.h"
 
-#include "core/Error.h"
 #include "core/MessageService.h"
 
 namespace app {
@@ -11,10 +10,8 @@ bool Application::notify(QObject *receiver, QEvent *event)
 {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const core::Error &e) {
-        core::showMessage(e.message(), core::Icon::Error);
     } catch (const std::exception &e) {
-        core::showMessage(QString::fromUtf8(e.what()), core::Icon::Error);
+        core::showUncaughtError(e);
     } catch (...) {
         core::showMessage(QStringLiteral("Неизвестная ошибка."), core::Icon::Error);
     }

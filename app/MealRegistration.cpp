@@ -8,6 +8,7 @@
 #include "core/TextUtil.h"
 #include "db/DBTools.h"
 #include "db/Money.h"
+#include "staff/PolyaSotrudnika.h"
 
 #include <QVariantMap>
 
@@ -57,7 +58,13 @@ MealRegistration::MealRegistration(JournalView &journal, QObject *parent)
 
 MealRegistration::~MealRegistration() = default;
 
-void MealRegistration::setEmployees(db::RecordSet *users) { m_users = users; }
+void MealRegistration::setEmployees(db::RecordSet *users)
+{
+    m_users = users;
+    // A card or barcode is found by a hash, not by walking 50,000 rows.
+    if (m_users)
+        m_users->setIndexedFields({QStringLiteral("NMCardNum"), QStringLiteral("ShtrKod")});
+}
 void MealRegistration::setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
 
 void MealRegistration::setClock(Clock clock)
@@ -151,17 +158,7 @@ bool MealRegistration::identify(const Entry &entry)
     clearBuffer();
     const QString key = byCard ? QStringLiteral("NMCardNum") : QStringLiteral("ShtrKod");
     const QString wanted = byCard ? entry.card : entry.shtrikhKod;
-    int found = -1;
-    const int keyIndex = m_users && m_users->isOpen() ? m_users->fieldIndex(key) : -1;
-    if (keyIndex >= 0) {
-        const int n = m_users->sourceCount();
-        for (int i = 0; i < n; ++i) {
-            if (m_users->sourceRow(i).at(keyIndex).toString() == wanted) {
-                found = i;
-                break;
-            }
-        }
-    }
+    const int found = m_users && m_users->isOpen() ? m_users->findSource(key, wanted) : -1;
     if (found < 0) {
         if (m_sounds.neProshla)
             ButtonNeProshlaClick();
@@ -171,21 +168,13 @@ bool MealRegistration::identify(const Entry &entry)
         return false;
     }
 
-    const db::RecordSet::Row &row = m_users->sourceRow(found);
-    const auto field = [&](const char *name) {
-        const int i = m_users->fieldIndex(QString::fromLatin1(name));
-        return i >= 0 ? row.at(i).toString() : QString();
+    const auto pole = [&](const QString &field) {
+        const int i = m_users->fieldIndex(field);
+        return i >= 0 ? m_users->sourceRow(found).at(i).toString() : QString();
     };
     core::TBuferSotrudnika &b = core::pv().BuferSotrudnika;
-    b.FIO = field("NM");
-    b.Org = field("NMOrg");
-    b.Podr = field("NMPodr");
-    b.Dolj = field("NMDolj");
-    b.TabNum = field("NMTabNum");
-    b.CardNum = field("NMCardNum");
-    b.ITR = field("NMITR");
-    b.RecID = field("RecID");
-    b.ShtrKod = field("ShtrKod");
+    staff::zapolnitBufer(b, pole);
+    b.RecID = pole(QStringLiteral("RecID"));
     return true;
 }
 
@@ -257,8 +246,19 @@ void MealRegistration::registerOne(const Entry &entry)
         return;
     }
 
-    if (!n.RazreshitPitaniyeNeskolkoRaz
-        && m_journal.uzheZaregistrirovan(b.FIO, b.RecID, vid, date)) {
+    bool uzhe = false;
+    if (!n.RazreshitPitaniyeNeskolkoRaz) {
+        try {
+            uzhe = m_journal.uzheZaregistrirovan(b.FIO, b.RecID, vid, date);
+        } catch (const std::exception &e) {
+            // Unasked, the rule cannot be kept: register nothing.
+            if (m_sounds.neProshla)
+                ButtonNeProshlaClick();
+            core::showError(e, true);
+            return;
+        }
+    }
+    if (uzhe) {
         PokazVStatusBare(b.FIO + QStringLiteral("   УЖЕ БЫЛ ЗАРЕГИСТРИРОВАН. ") + date
                          + QStringLiteral(" - ") + vid);
         if (m_sounds.uzheEl)

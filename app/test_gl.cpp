@@ -49,6 +49,13 @@ void removeDatabase(const QString &path)
         QFile::remove(path + QLatin1String(suffix));
 }
 
+// The program has run here before: its settings file and database exist.
+void createDefaultDatabase()
+{
+    QFile f(core::defaultDbPath());
+    QVERIFY(f.open(QIODevice::WriteOnly));
+}
+
 void writeIni(const QList<std::tuple<QString, QString, QString>> &values)
 {
     core::IniFile ini(core::iniPath());
@@ -187,6 +194,7 @@ private slots:
         writeIni({{"VidPitaniya", "NastrPriStarte", QString::number(rule)},
                   {"VidPitaniya", "Vid", QString::number(vid)},
                   {"VidPitaniya", "NastrIsklNP", isklNP ? "1" : "0"}});
+        createDefaultDatabase();
         auto w = start();
         QCOMPARE(child<TRadioGroup>(*w, "VidPitaniya")->itemIndex(), item);
         QCOMPARE(core::pv().VsePitaniya, item == 0 ? QStringLiteral("Да") : QStringLiteral("Нет"));
@@ -198,6 +206,7 @@ private slots:
     void shortDatabasePathMeansDefault()
     {
         writeIni({{"Options", "EditPutKFayluBD", "ab"}});
+        createDefaultDatabase();
         auto w = start();
         QCOMPARE(core::pv().Nastroyki.PutKFayluBD, core::defaultDbPath());
         QVERIFY(w->isConnected());

@@ -41,15 +41,18 @@ void TestRegistration::duplicateRule_data()
     QTest::addColumn<int>("secondVid");
     QTest::addColumn<int>("rows");
     QTest::addColumn<QString>("secondStatus");
+    QTest::addColumn<bool>("firstElsewhere"); // written by another program after the load
 
     const QString already = QStringLiteral("   УЖЕ БЫЛ ЗАРЕГИСТРИРОВАН. 05.02.2020 - Обед");
     const QString done = QStringLiteral("   Зарегистрирован. 05.02.2020 - ");
-    QTest::newRow("same barcode twice") << 0 << false << "" << 2 << 1 << already;
-    QTest::newRow("allowed several times") << 0 << true << "" << 2 << 2 << done + "Обед";
-    QTest::newRow("lunch then dinner") << 0 << false << "" << 3 << 2 << done + "Ужин";
-    QTest::newRow("hidden by a name search") << 0 << false << "Петр" << 2 << 1 << already;
-    QTest::newRow("query mode twice") << 1 << false << "" << 2 << 1 << already;
-    QTest::newRow("query mode, name search") << 1 << false << "Петр" << 2 << 1 << already;
+    QTest::newRow("same barcode twice") << 0 << false << "" << 2 << 1 << already << false;
+    QTest::newRow("allowed several times") << 0 << true << "" << 2 << 2 << done + "Обед" << false;
+    QTest::newRow("lunch then dinner") << 0 << false << "" << 3 << 2 << done + "Ужин" << false;
+    QTest::newRow("hidden by a name search") << 0 << false << "Петр" << 2 << 1 << already << false;
+    QTest::newRow("query mode twice") << 1 << false << "" << 2 << 1 << already << false;
+    QTest::newRow("query mode, name search") << 1 << false << "Петр" << 2 << 1 << already << false;
+    QTest::newRow("written elsewhere") << 0 << false << "" << 2 << 1 << already << true;
+    QTest::newRow("query mode, written elsewhere") << 1 << false << "" << 2 << 1 << already << true;
 }
 
 void TestRegistration::duplicateRule()
@@ -60,12 +63,17 @@ void TestRegistration::duplicateRule()
     QFETCH(int, secondVid);
     QFETCH(int, rows);
     QFETCH(QString, secondStatus);
+    QFETCH(bool, firstElsewhere);
 
     Fixture f(mode);
     core::pv().Nastroyki.RazreshitPitaniyeNeskolkoRaz = allowSeveral;
     f.registration.setSoundChecks({true, true, true});
     f.start(2);
-    QVERIFY(f.registration.ObrabotkaShtrichKoda(kIvanovCode));
+    if (firstElsewhere)
+        regtest::addMeal(f.setupConn, QStringLiteral("05.02.2020"), QStringLiteral("12:00:00"),
+                QStringLiteral("Обед"), kIvanov, kIvanovId);
+    else
+        QVERIFY(f.registration.ObrabotkaShtrichKoda(kIvanovCode));
     QCOMPARE(f.dbCount(), 1);
     if (!nameFilter.isEmpty()) {
         f.view.EditOtborChange(nameFilter);

@@ -109,4 +109,10 @@ void showError(const std::exception &e, bool spaced)
                 Icon::Error);
 }
 
+void showUncaughtError(const std::exception &e)
+{
+    const auto *own = dynamic_cast<const Error *>(&e);
+    showMessage(own ? own->message() : QString::fromUtf8(e.what()), Icon::Error);
+}
+
 } // namespace core

@@ -260,9 +260,8 @@ void OknoSpiska::DBGrid1DblClick()
 
 void OknoSpiska::podklyuchit(db::RecordSet *rs, const QString &table)
 {
-    const auto &n = core::pv().Nastroyki;
     m_connection = std::make_unique<db::Connection>();
-    m_connection->open(n.PutKFayluBD, n.BDLogin, n.BDPass);
+    m_connection->openConfigured();
     rs->setConnection(m_connection.get());
     rs->setTable(table);
     rs->setSql(QStringLiteral("SELECT * from ") + table);

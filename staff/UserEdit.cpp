@@ -325,8 +325,7 @@ void TUserEditForm::ButtonPutKMaketuKartSotrEditClick()
 
 bool TUserEditForm::TakieKartiEst()
 {
-    const auto &n = core::pv().Nastroyki;
-    if (DBTools::OtkritBD(n.PutKFayluBD, n.BDLogin, n.BDPass) != DBTools::kOk) {
+    if (DBTools::OtkritBD() != DBTools::kOk) {
         core::showMessage(QStringLiteral("Произошла ошибка при подключении к базе данных"));
         DBTools::ZakritBD();
         return true;
