@@ -12,6 +12,7 @@
 #include "db/CheckDbCommand.h"
 #include "mdbimport/ImportMdbCommand.h"
 #include "reports/OfficeCommands.h"
+#include "staff/KartochkaSotr.h"
 #include "staff/List.h"
 #include "staff/UnitPhoto.h"
 
@@ -111,6 +112,9 @@ int runProgram(int argc, char **argv)
         core::showMessage(QStringLiteral("Приложение уже работает!"), core::Icon::Warning);
         return 1;
     }
+
+    // The employee card's default template, when the program folder has none.
+    staff::UstanovitMaketPoUmolchaniyu();
 
     // Fusion draws every control from the palette and the sheet alike on any
     // desktop, so the sheet's greys look the same everywhere.
