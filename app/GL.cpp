@@ -51,6 +51,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
@@ -386,6 +387,14 @@ void TGLForm::wireLogic()
     connect(m_registration, &MealRegistration::focusDobavlenie, this,
             &TGLForm::FokusirovatKnopkuDobavlenie);
     connect(Dobavlenie, &QPushButton::clicked, this, &TGLForm::DobavlenieClick);
+    // "Удалить" names the Delete key in its tooltip: the key does what the
+    // button does. An edit field keeps the key for its text (it claims the
+    // key before a window shortcut sees it).
+    auto *deleteKey = new QShortcut(QKeySequence(Qt::Key_Delete), this);
+    connect(deleteKey, &QShortcut::activated, this, [this] {
+        if (Udalenie->isEnabled() && Udalenie->isVisible())
+            Udalenie->click();
+    });
     connect(ButtonVvodShtrKoda, &QPushButton::clicked, this, &TGLForm::ObrabotkaShtrichKoda);
     const auto soundChecks = [this] {
         m_registration->setSoundChecks({CheckBoxUspeh->isChecked(), CheckBoxUzseEL->isChecked(),

@@ -128,7 +128,7 @@ void MealRegistration::DobavlenieUsera(bool rukami, const QString &card, const Q
     if (m_busy) {
         // A question or modal window of the running registration is open:
         // this entry is served right after it.
-        m_waiting.push_back(entry);
+        wait(entry);
         return;
     }
     m_busy = true;
@@ -136,14 +136,49 @@ void MealRegistration::DobavlenieUsera(bool rukami, const QString &card, const Q
     serveWaiting();
 }
 
+void MealRegistration::wait(const Entry &entry)
+{
+    Entry waiting = entry;
+    waiting.unknown = !entry.rukami && findEmployee(entry) < 0;
+    if (m_waiting.size() < kMaxWaiting && (!waiting.unknown || m_waitingUnknown < kMaxWaitingUnknown)) {
+        m_waiting.push_back(waiting);
+        if (waiting.unknown)
+            ++m_waitingUnknown;
+        return;
+    }
+    // A burst of noise refuses thousands of entries: one sound per moment.
+    if (!m_lastRefusalSound.isValid() || m_lastRefusalSound.elapsed() >= 300) {
+        core::beep(core::Beep::Error);
+        m_lastRefusalSound.start();
+    }
+    const QString what = !entry.card.isEmpty() ? QStringLiteral("карта ") + entry.card
+                                               : QStringLiteral("штрихкод ") + entry.shtrikhKod;
+    PokazVStatusBare(QStringLiteral("Не принято (") + what
+                     + QStringLiteral("): слишком много отметок ждут закрытия окна сообщения. "
+                                      "Закройте окно и повторите."));
+}
+
 void MealRegistration::serveWaiting()
 {
     while (!m_waiting.empty()) {
         const Entry next = m_waiting.front();
         m_waiting.pop_front();
+        if (next.unknown)
+            --m_waitingUnknown;
         registerOne(next);
     }
     m_busy = false;
+}
+
+int MealRegistration::findEmployee(const Entry &entry) const
+{
+    const bool byCard = !entry.card.isEmpty() && entry.shtrikhKod.isEmpty();
+    const bool byBarcode = entry.card.isEmpty() && !entry.shtrikhKod.isEmpty();
+    if (!byCard && !byBarcode)
+        return -1;
+    const QString key = byCard ? QStringLiteral("NMCardNum") : QStringLiteral("ShtrKod");
+    const QString wanted = byCard ? entry.card : entry.shtrikhKod;
+    return m_users && m_users->isOpen() ? m_users->findSource(key, wanted) : -1;
 }
 
 bool MealRegistration::identify(const Entry &entry)
@@ -156,9 +191,8 @@ bool MealRegistration::identify(const Entry &entry)
         return true;   // nothing to look up: the name check below answers
 
     clearBuffer();
-    const QString key = byCard ? QStringLiteral("NMCardNum") : QStringLiteral("ShtrKod");
     const QString wanted = byCard ? entry.card : entry.shtrikhKod;
-    const int found = m_users && m_users->isOpen() ? m_users->findSource(key, wanted) : -1;
+    const int found = findEmployee(entry);
     if (found < 0) {
         if (m_sounds.neProshla)
             ButtonNeProshlaClick();
@@ -186,8 +220,21 @@ bool MealRegistration::applyPrice(int vidIndex)
     if (!n.VestiUtchetStoimosti)
         return true;
     b.Stoimost = configuredPrice(vidIndex);
-    if (n.OtobrazhatPanelVvodaStoimosti && m_hooks.vvodStoimosti && !m_hooks.vvodStoimosti())
-        return false;
+    if (n.OtobrazhatPanelVvodaStoimosti) {
+        // The operator asked to confirm every price: never register one unasked.
+        if (!m_hooks.vvodStoimosti) {
+            core::beep(core::Beep::Default);
+            core::showMessage(
+                QStringLiteral("Включён ввод стоимости при каждой регистрации, но окно ввода "
+                               "стоимости недоступно. Питание не зарегистрировано.\r\n"
+                               "Отключите галочку \"Отображать панель ввода стоимости\" в "
+                               "настройках стоимости или обратитесь к администратору."),
+                core::Icon::Warning);
+            return false;
+        }
+        if (!m_hooks.vvodStoimosti())
+            return false;
+    }
     const std::optional<db::Money> price = db::Money::fromText(b.Stoimost);
     if (!price) {
         core::beep(core::Beep::Default);

@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -418,6 +419,15 @@ private slots:
         QCOMPARE(messages().texts(), QStringList{QStringLiteral("диск полон")});
         auto w = start();
         QVERIFY(w->isVisible());
+    }
+
+    // Qt's standard texts are Russian: button boxes, the edit fields' menu.
+    void qtTextsAreRussian()
+    {
+        QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
+        QCOMPARE(box.button(QDialogButtonBox::Save)->text(), QStringLiteral("Сохранить"));
+        QCOMPARE(QCoreApplication::translate("QLineEdit", "Select All"), QStringLiteral("Выделить всё"));
     }
 
     // "Справка" -> "Информация" shows where the program keeps its files.

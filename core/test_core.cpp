@@ -3,8 +3,15 @@
 #include "core/RegistryLogin.h"
 #include "core/TextUtil.h"
 
+#include "core/MessageService.h"
+
+#include <QApplication>
+#include <QDialog>
 #include <QFile>
+#include <QMainWindow>
+#include <QMessageBox>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QtTest>
 
 class TestCore : public QObject
@@ -177,6 +184,50 @@ private slots:
         const auto login = core::readDbLogin();
         QCOMPARE(login.user, QString("admin"));
         QCOMPARE(login.password, QString("secret"));
+    }
+
+    // A message raised right after a dialog closes, while no window is
+    // active yet, belongs to the window still open (here an always-on-top
+    // directory over the main window), not to no window at all.
+    void boxBelongsToTheWindowStillOpen()
+    {
+        QMainWindow main;
+        main.show();
+        QDialog directory(&main);
+        directory.setWindowFlag(Qt::WindowStaysOnTopHint);
+        QWidget *parentOfBox = nullptr;
+        bool boxShown = false;
+        QTimer::singleShot(0, &directory, [&] {
+            {
+                QDialog entry(&directory);
+                QTimer::singleShot(0, &entry, &QDialog::accept);
+                entry.exec();
+            }
+            QApplication::setActiveWindow(nullptr); // as the window manager leaves it
+            QTimer::singleShot(0, [&] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    boxShown = true;
+                    parentOfBox = box->parentWidget();
+                    box->accept();
+                }
+            });
+            core::showMessage(QStringLiteral("Наименование не заполнено!"));
+            directory.accept();
+        });
+        directory.exec();
+        QVERIFY(boxShown);
+        QCOMPARE(parentOfBox, &directory);
+
+        // With no dialog open and no active window: the main window.
+        QApplication::setActiveWindow(nullptr);
+        QTimer::singleShot(0, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                parentOfBox = box->parentWidget();
+                box->accept();
+            }
+        });
+        core::showMessage(QStringLiteral("Готово."));
+        QCOMPARE(parentOfBox, &main);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "staff/ListGrid.h"
 
 #include "core/Error.h"
+#include "core/FieldButton.h"
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
@@ -209,9 +210,8 @@ void OknoSpiska::sozdatOtbor()
 {
     EditOtbor = new QLineEdit(this);
     EditOtbor->setObjectName(QStringLiteral("EditOtbor"));
-    ButtonOtborCl = new QPushButton(QStringLiteral("X"), this);
-    ButtonOtborCl->setObjectName(QStringLiteral("ButtonOtborCl"));
-    ButtonOtborCl->setAutoDefault(false);
+    ButtonOtborCl = core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("ButtonOtborCl"),
+                                          this, QStringLiteral("Очистить отбор"));
 }
 
 void OknoSpiska::sozdatSetku()
