@@ -1,6 +1,7 @@
 #include "reports/SheetReader.h"
 
 #include "core/Error.h"
+#include "core/ZipPart.h"
 #include "reports/NumberFormat.h"
 
 #include <QDate>
@@ -79,24 +80,9 @@ public:
     // The part's bytes; empty when it is missing and `required` is false.
     std::string read(const QString &name, bool required) const
     {
-        const zip_int64_t index = zip_name_locate(m_zip.get(), name.toUtf8().constData(), ZIP_FL_NOCASE);
-        if (index < 0) {
-            if (required)
-                damaged(m_path);
-            return {};
-        }
-        zip_stat_t st;
-        zip_stat_init(&st);
-        if (zip_stat_index(m_zip.get(), zip_uint64_t(index), 0, &st) != 0
-            || !(st.valid & ZIP_STAT_SIZE) || st.size > kMaxPartSize)
-            damaged(m_path);
-        zip_file_t *f = zip_fopen_index(m_zip.get(), zip_uint64_t(index), 0);
-        if (!f)
-            damaged(m_path);
-        std::string out(st.size, '\0');
-        const zip_int64_t n = st.size ? zip_fread(f, out.data(), st.size) : 0;
-        zip_fclose(f);
-        if (n < 0 || zip_uint64_t(n) != st.size)
+        std::string out;
+        const core::ZipPart r = core::readZipPart(m_zip.get(), name, out, kMaxPartSize, true);
+        if (r == core::ZipPart::Broken || (r == core::ZipPart::Missing && required))
             damaged(m_path);
         return out;
     }

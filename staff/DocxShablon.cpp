@@ -1,6 +1,7 @@
 #include "staff/DocxShablon.h"
 
 #include "core/Error.h"
+#include "core/ZipPart.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -42,24 +43,9 @@ struct ZipDiscard
 
 std::string readPart(zip_t *z, const QString &name, const QString &path, bool required)
 {
-    const zip_int64_t index = zip_name_locate(z, name.toUtf8().constData(), 0);
-    if (index < 0) {
-        if (required)
-            damaged(path);
-        return {};
-    }
-    zip_stat_t st;
-    zip_stat_init(&st);
-    if (zip_stat_index(z, zip_uint64_t(index), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)
-        || st.size > 256ull * 1024 * 1024)
-        damaged(path);
-    zip_file_t *f = zip_fopen_index(z, zip_uint64_t(index), 0);
-    if (!f)
-        damaged(path);
-    std::string out(st.size, '\0');
-    const zip_int64_t n = st.size ? zip_fread(f, out.data(), st.size) : 0;
-    zip_fclose(f);
-    if (n < 0 || zip_uint64_t(n) != st.size)
+    std::string out;
+    const core::ZipPart r = core::readZipPart(z, name, out, 256ull * 1024 * 1024);
+    if (r == core::ZipPart::Broken || (r == core::ZipPart::Missing && required))
         damaged(path);
     return out;
 }
