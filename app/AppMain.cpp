@@ -10,6 +10,8 @@
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "db/CheckDbCommand.h"
+#include "reader/MainCR.h"
+#include "reader/Port.h"
 #include "mdbimport/ImportMdbCommand.h"
 #include "reports/OfficeCommands.h"
 #include "staff/KartochkaSotr.h"
@@ -18,6 +20,7 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QPointer>
 #include <QCoreApplication>
 #include <QStringList>
 #include <QStyleFactory>
@@ -125,7 +128,16 @@ int runProgram(int argc, char **argv)
     // The windows in their order; the ones that live for the whole run are
     // handed to the main window, which calls on them.
     auto gl = std::make_unique<TGLForm>();
-    auto reader = std::make_unique<TMainCRForm>();
+    auto reader = std::make_unique<reader::TMainCRForm>();
+    // Without its reader library the program does not run; the window has
+    // said why.
+    if (!reader->LibraryReady())
+        return 1;
+    // A card read by any reader port is a card presented at the main window.
+    reader::SetCardEntry([g = QPointer<TGLForm>(gl.get())](const QString &karta) {
+        if (g)
+            g->SrabotkaSchitivatelyaGL(karta);
+    });
     auto list = std::make_unique<staff::TListForm>();
     auto report = std::make_unique<TOtchetForm>();
     auto photo = std::make_unique<staff::TPhotoForm>();
@@ -142,6 +154,7 @@ int runProgram(int argc, char **argv)
     report.reset();
     list.reset();
     reader.reset();
+    reader::SetCardEntry(nullptr);
     gl.reset();
     return rc;
 }

@@ -24,6 +24,7 @@
 #include "db/RecordSet.h"
 #include "db/StructureCheck.h"
 #include "mdbimport/AccessFile.h"
+#include "reader/MainCR.h"
 #include "reports/ZagruzkaSotr.h"
 #include "scanner/ScannerController.h"
 #include "staff/List.h"
@@ -150,7 +151,7 @@ TGLForm::~TGLForm()
     delete FDQueryUsers;
 }
 
-void TGLForm::setReaderWindow(TMainCRForm *reader) { m_reader = reader; }
+void TGLForm::setReaderWindow(reader::TMainCRForm *reader) { m_reader = reader; }
 void TGLForm::setPhotoWindow(staff::TPhotoForm *photo) { m_photo = photo; }
 void TGLForm::setReportWindow(TOtchetForm *report) { m_report = report; }
 
@@ -471,8 +472,12 @@ void TGLForm::FormShow()
             createEmptyFile(n.PutKFayluBD);
 
         // A database brought from the Windows program is an Access file:
-        // offered for conversion before anything opens it.
-        if (mdbimport::AccessFile::isAccessFile(n.PutKFayluBD))
+        // offered for conversion before anything opens it. Its header is read
+        // with a descriptor of its own only once SQLite has found the file not
+        // to be one of its own: closing a descriptor of a SQLite file would
+        // drop the locks of any connection this process holds on it.
+        if (!db::checkDatabaseFile(n.PutKFayluBD).isEmpty()
+            && mdbimport::AccessFile::isAccessFile(n.PutKFayluBD))
             n.PutKFayluBD = app::offerAccessConversion(this, n.PutKFayluBD, *ini);
 
         m_columnWidths = s.columnWidths;

@@ -5,17 +5,6 @@
 // program bring; until then they exist with their class and caption so that
 // start-up creates them in their order and the main window can call them.
 
-// The reader search and selection window.
-class TMainCRForm : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TMainCRForm(QWidget *parent = nullptr);
-    // Refreshes the device list and opens the chosen reader.
-    void DoRefresh() {}
-    void DoOpen() {}
-};
-
 // The report window.
 class TOtchetForm : public QWidget
 {

@@ -196,6 +196,8 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
     connect(bDoljEdit, &QPushButton::clicked, this,
             [this] { VyborIzSpravochnika(QStringLiteral("Dolj"), EditDolj); });
     connect(regButton, &QPushButton::clicked, this, &TUserEditForm::RegButtonClick);
+    connect(readerSettings, &QPushButton::clicked, this,
+            [] { emit core::AppEvents::instance().readerWindowRequested(); });
     connect(setCode, &QPushButton::clicked, this, &TUserEditForm::ButtonSformirovatShtrKodClick);
     connect(templatePick, &QPushButton::clicked, this,
             &TUserEditForm::ButtonPutKMaketuKartSotrEditClick);
@@ -203,8 +205,6 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
     connect(otmena, &QPushButton::clicked, this, &TUserEditForm::ButtonOtmenaClick);
     connect(info, &QPushButton::clicked, this, &TUserEditForm::ButtonUserInfoClick);
     connect(makeCard, &QPushButton::clicked, this, &TUserEditForm::ButtonSformirovatKartSotrClick);
-    // "Настройки считывателя" and "Настройки фото" are placed; their windows
-    // come with the reader and photo work.
 }
 
 TUserEditForm::~TUserEditForm() = default;
