@@ -7,6 +7,7 @@
 #include "PendingWindows.h"
 #include "SingleInstance.h"
 
+#include "core/AppPaths.h"
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "db/CheckDbCommand.h"
@@ -19,6 +20,7 @@
 #include "staff/UnitPhoto.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPalette>
 #include <QPointer>
 #include <QCoreApplication>
@@ -92,6 +94,16 @@ int runImportMdb(int argc, char **argv, int option)
     };
     QTextStream out(stdout);
     QTextStream err(stderr);
+    // The new database replaces the old file by rename: a running program
+    // would go on writing into the replaced one and lose those rows. Held
+    // for the whole conversion, the lock also keeps the program from
+    // starting in the middle of it.
+    SingleInstance instance;
+    if (!instance.acquire()) {
+        err << QStringLiteral("Программа уже работает; закройте её и повторите перенос данных")
+            << Qt::endl;
+        return 1;
+    }
     return mdbimport::runImportMdbCommand(args, configuredDbPath(*ini), repoint, out, err);
 }
 
@@ -109,6 +121,8 @@ int runProgram(int argc, char **argv)
     Application a(argc, argv);
     setNames();
     QApplication::setQuitOnLastWindowClosed(false);
+    // The desktop entry's name, so that a desktop finds its icon for the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("ru.trapezon.Trapezon"));
 
     SingleInstance instance;
     if (!instance.acquire()) {
@@ -124,6 +138,8 @@ int runProgram(int argc, char **argv)
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(appPalette());
     a.setStyleSheet(appStyleSheet());
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/trapezon/trapezon.svg")));
+    core::provideDefaultFiles();
 
     // The windows in their order; the ones that live for the whole run are
     // handed to the main window, which calls on them.
