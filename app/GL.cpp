@@ -15,6 +15,7 @@
 #include "core/AppEvents.h"
 #include "core/AppPaths.h"
 #include "core/Error.h"
+#include "core/GridWheel.h"
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
@@ -53,13 +54,11 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWheelEvent>
 
 namespace {
 
@@ -770,16 +769,8 @@ void TGLForm::keyPressEvent(QKeyEvent *event)
 
 bool TGLForm::eventFilter(QObject *watched, QEvent *event)
 {
-    // One wheel step moves the grid's view by one line; the current row stays.
-    if (watched == DBGrid1->viewport() && event->type() == QEvent::Wheel) {
-        const auto *wheel = static_cast<QWheelEvent *>(event);
-        const int dy = wheel->angleDelta().y();
-        if (dy < 0)
-            DBGrid1->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-        else if (dy > 0)
-            DBGrid1->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    if (core::prokrutitVidKolesom(DBGrid1, watched, event))
         return true;
-    }
     return QMainWindow::eventFilter(watched, event);
 }
 

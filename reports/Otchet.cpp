@@ -1,5 +1,7 @@
 #include "reports/Otchet.h"
 
+#include "core/FieldButton.h"
+#include "core/GridWheel.h"
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
@@ -19,13 +21,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollBar>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <QWheelEvent>
 
 namespace {
 
@@ -33,15 +33,10 @@ const QString kSektsiya = QStringLiteral("OtchetForm");
 constexpr int kShirina = 670;
 constexpr int kVisota = 550;
 
-QPushButton *knopka(const QString &name, const QString &text, QWidget *parent,
-                    const QString &podskazka = QString())
+QPushButton *knopka(const QString &name, const QString &text, QWidget *parent)
 {
     auto *b = new QPushButton(text, parent);
     b->setObjectName(name);
-    if (!podskazka.isEmpty()) {
-        b->setToolTip(podskazka);
-        b->setMinimumWidth(36);
-    }
     return b;
 }
 
@@ -136,8 +131,8 @@ TOtchetForm::TOtchetForm(QWidget *parent)
         edit = new QLineEdit(this);
         edit->setObjectName(name);
         l->setBuddy(edit);
-        pickButton = knopka(pick, QStringLiteral("..."), this, QStringLiteral("Выбрать"));
-        clearButton = knopka(clear, QStringLiteral("X"), this, QStringLiteral("Очистить"));
+        pickButton = core::makeFieldButton(core::FieldButton::Pick, pick, this);
+        clearButton = core::makeFieldButton(core::FieldButton::Clear, clear, this);
         names->addWidget(l, row, 0);
         names->addWidget(edit, row, 1);
         names->addWidget(pickButton, row, 2);
@@ -386,19 +381,11 @@ void TOtchetForm::done(int result)
 
 bool TOtchetForm::eventFilter(QObject *watched, QEvent *event)
 {
-    // One wheel notch scrolls the grid's view one line; the selected row stays.
-    if (event->type() == QEvent::Wheel)
-        for (QTableView *grid : {static_cast<QTableView *>(DBGridOtch1),
-                                 static_cast<QTableView *>(StringGridOrg),
-                                 static_cast<QTableView *>(StringGridSotr),
-                                 static_cast<QTableView *>(StringGridVidPit)})
-            if (watched == grid->viewport()) {
-                const int dy = static_cast<QWheelEvent *>(event)->angleDelta().y();
-                if (dy < 0)
-                    grid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-                else if (dy > 0)
-                    grid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
-                return true;
-            }
+    for (QTableView *grid : {static_cast<QTableView *>(DBGridOtch1),
+                             static_cast<QTableView *>(StringGridOrg),
+                             static_cast<QTableView *>(StringGridSotr),
+                             static_cast<QTableView *>(StringGridVidPit)})
+        if (core::prokrutitVidKolesom(grid, watched, event))
+            return true;
     return QDialog::eventFilter(watched, event);
 }
