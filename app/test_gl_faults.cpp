@@ -30,6 +30,7 @@
 #include <unistd.h>
 
 using gltest::child;
+using gltest::journalRows;
 using gltest::start;
 using regtest::kIvanov;
 using regtest::kIvanovCard;
@@ -70,15 +71,6 @@ class TestGLFaults : public QObject
     std::unique_ptr<testsupport::ServicesFixture> m_services;
 
     testsupport::ScriptedMessages &messages() { return m_services->messages(); }
-
-    static int journalRows(const QString &where)
-    {
-        db::Connection c;
-        c.open(core::defaultDbPath());
-        QSqlQuery q = c.exec(QStringLiteral("SELECT COUNT(*) FROM SpisokDoc WHERE ") + where);
-        q.next();
-        return q.value(0).toInt();
-    }
 
 private slots:
     void init()

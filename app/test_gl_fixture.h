@@ -3,6 +3,10 @@
 // controls by name.
 #include "GL.h"
 
+#include "core/AppPaths.h"
+#include "db/Connection.h"
+
+#include <QSqlQuery>
 #include <QTest>
 #include <memory>
 
@@ -26,6 +30,17 @@ template <typename T> T *child(TGLForm &w, const char *name)
     if (!c)
         qFatal("no control %s", name);
     return c;
+}
+
+// The journal rows of the database beside the program that meet `where`,
+// counted through a connection of its own.
+inline int journalRows(const QString &where = QStringLiteral("1=1"))
+{
+    db::Connection c;
+    c.open(core::defaultDbPath());
+    QSqlQuery q = c.exec(QStringLiteral("SELECT COUNT(*) FROM SpisokDoc WHERE ") + where);
+    q.next();
+    return q.value(0).toInt();
 }
 
 } // namespace gltest

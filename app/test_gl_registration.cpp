@@ -19,6 +19,7 @@
 #include <memory>
 
 using gltest::child;
+using gltest::journalRows;
 using gltest::start;
 using regtest::kIvanov;
 using regtest::kIvanovCard;
@@ -63,15 +64,6 @@ private:
     static void chooseMeal(TGLForm &w, int index)
     {
         child<TRadioGroup>(w, "VidPitaniya")->button(index)->click();
-    }
-
-    static int journalRows()
-    {
-        db::Connection c;
-        c.open(core::defaultDbPath());
-        QSqlQuery q = c.exec(QStringLiteral("SELECT COUNT(*) FROM SpisokDoc"));
-        q.next();
-        return q.value(0).toInt();
     }
 
 private slots:

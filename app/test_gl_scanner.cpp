@@ -3,6 +3,7 @@
 #include "GL.h"
 
 #include "TestSupport.h"
+#include "test_gl_fixture.h"
 #include "core/AppPaths.h"
 #include "core/IniSettings.h"
 #include "core/ProcessValues.h"
@@ -23,6 +24,8 @@
 #include <random>
 #include <thread>
 #include <utility>
+
+using gltest::journalRows;
 
 namespace {
 
@@ -104,15 +107,6 @@ private:
             return nullptr;
         c->gl.show();
         return c;
-    }
-
-    static int journalRows(const QString &where)
-    {
-        db::Connection c;
-        c.open(core::defaultDbPath());
-        QSqlQuery q = c.exec(QStringLiteral("SELECT COUNT(*) FROM SpisokDoc WHERE ") + where);
-        q.next();
-        return q.value(0).toInt();
     }
 
 private slots:
