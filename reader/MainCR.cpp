@@ -699,10 +699,13 @@ void TMainCRForm::ProxyConnReply(TZPort *port)
     if (at < 0)
         return;
     TDeviceInfo &entry = *m_oDevices[size_t(at)];
-    if (entry.m_pTimer)
-        entry.m_pTimer->stop();
     QByteArray reply(64, '\0');
     reply.resize(port->Read(reply.data(), 64));
+    // A notice with nothing to read (a status change) is no answer yet.
+    if (reply.isEmpty())
+        return;
+    if (entry.m_pTimer)
+        entry.m_pTimer->stop();
     if (reply == "OK") {
         port->SetBaud(uint32_t(asInt(cbBaud->currentText()).value_or(int(port->Baud()))));
         OpenPortWindow(entry);

@@ -62,8 +62,14 @@ ParseOutcome runParser(ZP_DEVICE_PARSE_PROC parse, uint32_t typeId, uint32_t inf
     ports[0] = asked;
     int32_t partial = 0;
     int32_t count = 0;
-    const int32_t rc = parse(reply.empty() ? nullptr : reply.data(), uint32_t(reply.size()),
-                             &partial, dev, ports.data(), kMaxPorts, &count);
+    int32_t rc = 0;
+    // A parser that fails in any way has not recognised its device.
+    try {
+        rc = parse(reply.empty() ? nullptr : reply.data(), uint32_t(reply.size()), &partial, dev,
+                   ports.data(), kMaxPorts, &count);
+    } catch (...) {
+        rc = 0;
+    }
     if (rc == 0)
         return out;
     if (partial) {
