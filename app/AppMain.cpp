@@ -4,7 +4,6 @@
 #include "Application.h"
 #include "GL.h"
 #include "GLSettings.h"
-#include "PendingWindows.h"
 #include "SingleInstance.h"
 
 #include "core/AppPaths.h"
@@ -15,6 +14,7 @@
 #include "reader/Port.h"
 #include "mdbimport/ImportMdbCommand.h"
 #include "reports/OfficeCommands.h"
+#include "reports/Otchet.h"
 #include "staff/KartochkaSotr.h"
 #include "staff/List.h"
 #include "staff/UnitPhoto.h"
