@@ -13,8 +13,8 @@
 #include "reader/MainCR.h"
 #include "reader/Port.h"
 #include "mdbimport/ImportMdbCommand.h"
-#include "reports/Otchet.h"
 #include "reports/OfficeCommands.h"
+#include "reports/Otchet.h"
 #include "staff/KartochkaSotr.h"
 #include "staff/List.h"
 #include "staff/UnitPhoto.h"
@@ -68,7 +68,7 @@ int runCheckDb(int argc, char **argv, int option)
     return db::runCheckDbCommand(path);
 }
 
-// `--import-employees`: the office jobs for scripts.
+// `--import-employees` / `--export-report`: the office jobs for scripts.
 int runOfficeCommand(int argc, char **argv)
 {
     QCoreApplication a(argc, argv);
@@ -111,7 +111,7 @@ int runImportMdb(int argc, char **argv, int option)
 
 int runProgram(int argc, char **argv)
 {
-    if (optionIndex(argc, argv, "--import-employees") > 0)
+    if (optionIndex(argc, argv, "--import-employees") > 0 || optionIndex(argc, argv, "--export-report") > 0)
         return runOfficeCommand(argc, argv);
     if (const int option = optionIndex(argc, argv, "--import-mdb"); option > 0)
         return runImportMdb(argc, argv, option);

@@ -4,11 +4,15 @@
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
 #include "core/RegistryLogin.h"
+#include "core/TextUtil.h"
 #include "db/Connection.h"
 #include "db/StructureCheck.h"
+#include "reports/OtchetExcel.h"
+#include "reports/OtchetViborka.h"
 #include "reports/SheetReader.h"
 #include "reports/ZagruzkaIzExcel.h"
 
+#include <QDate>
 #include <QHash>
 #include <QTextStream>
 
@@ -17,11 +21,17 @@ namespace reports {
 namespace {
 
 const QString kImport = QStringLiteral("--import-employees");
+const QString kExport = QStringLiteral("--export-report");
+const QString kUsage = QStringLiteral(
+    "Использование:\n"
+    "  trapezon --import-employees ФАЙЛ [--db ПУТЬ]\n"
+    "  trapezon --export-report ФАЙЛ.xlsx [--from ДД.ММ.ГГГГ] [--to ДД.ММ.ГГГГ] [--org НАЗВАНИЕ]\n"
+    "           [--employee Ф.И.О.] [--vid 0..4] [--db ПУТЬ]");
 
 struct Options
 {
-    QString command;           // kImport
-    QString target;            // the file the command reads
+    QString command;           // kImport or kExport
+    QString target;            // the file the command reads or writes
     QHash<QString, QString> values; // --db and the other named options
 };
 
@@ -31,7 +41,7 @@ QString parse(const QStringList &args, const QStringList &names, Options &o)
 {
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
-        if (a == kImport) {
+        if (a == kImport || a == kExport) {
             if (!o.command.isEmpty())
                 return QStringLiteral("Задано больше одной команды.");
             o.command = a;
@@ -106,26 +116,99 @@ int runImport(const Options &o, QTextStream &out, QTextStream &err)
     return itog.oshibka.isEmpty() ? 0 : 1;
 }
 
+int runExport(const Options &o, QTextStream &out, QTextStream &err)
+{
+    // The bounds and filters of the report window; an absent bound is open.
+    Otbor otbor;
+    for (const auto &[name, bound] : {std::pair{QStringLiteral("--from"), &otbor.nachalo},
+                                      std::pair{QStringLiteral("--to"), &otbor.konets}}) {
+        if (!o.values.contains(name))
+            continue;
+        const QDate d = core::parseRuDate(o.values.value(name));
+        if (!d.isValid()) {
+            err << QStringLiteral("Дата после %1 указана неверно: «%2» (нужно ДД.ММ.ГГГГ).")
+                       .arg(name, o.values.value(name))
+                << Qt::endl;
+            return 1;
+        }
+        *bound = d;
+    }
+    if (o.values.contains(QStringLiteral("--vid"))) {
+        bool ok = false;
+        otbor.vidPitaniya = o.values.value(QStringLiteral("--vid")).toInt(&ok);
+        if (!ok || otbor.vidPitaniya < 0 || otbor.vidPitaniya > 4) {
+            err << QStringLiteral("Вид питания после --vid: число от 0 (\"Все\") до 4 (\"Ночное\").") << Qt::endl;
+            return 1;
+        }
+    }
+    otbor.org = o.values.value(QStringLiteral("--org"));
+    otbor.sotr = o.values.value(QStringLiteral("--employee"));
+    if (!PeriodiVerni(otbor)) {
+        err << kNepravilnoUkazaniPeriodi << Qt::endl;
+        return 1;
+    }
+
+    const QString dbPath = o.values.value(QStringLiteral("--db"));
+    if (const QString problem = db::checkDatabaseFile(dbPath); !problem.isEmpty()) {
+        err << problem << Qt::endl;
+        return 1;
+    }
+    const core::DbLogin login = core::readDbLogin();
+    auto &n = core::pv().Nastroyki;
+    n.PutKFayluBD = dbPath;
+    n.BDLogin = login.user;
+    n.BDPass = login.password;
+
+    // The report only reads: the database is not brought up to date here.
+    DannieOtcheta dannie;
+    bool failed = false;
+    const Otchet otchet = Sformirovat(dannie, otbor, [&](const std::exception &e) {
+        const auto *own = dynamic_cast<const core::Error *>(&e);
+        err << (own ? core::errorText(own->className(), own->message(), true)
+                    : QString::fromLocal8Bit(e.what()))
+            << Qt::endl;
+        failed = true;
+    });
+    if (failed)
+        return 1;
+    QStringList polya;
+    for (const auto &k : KolonkiOtcheta())
+        polya << k.field;
+    try {
+        ZapisatOtchetVExcel(OtchetIzZapisey(otchet.stroka, *dannie.zapisi(), polya, otchet.itogi), o.target);
+    } catch (const core::Error &e) {
+        err << e.message() << Qt::endl;
+        return 1;
+    }
+    out << QStringLiteral("Отчёт записан в %1: %2 записей.").arg(o.target).arg(dannie.kolichestvo()) << Qt::endl;
+    return 0;
+}
+
 } // namespace
 
 bool isOfficeCommand(const QStringList &args)
 {
-    return args.contains(kImport);
+    return args.contains(kImport) || args.contains(kExport);
 }
 
 int runOfficeCommand(const QStringList &args, const std::function<QString()> &defaultDbPath,
                      QTextStream &out, QTextStream &err)
 {
     Options o;
-    const QString problem = parse(args, {QStringLiteral("--db")}, o);
+    QStringList names = {QStringLiteral("--db")};
+    if (args.contains(kExport))
+        names << QStringLiteral("--from") << QStringLiteral("--to") << QStringLiteral("--org")
+              << QStringLiteral("--employee") << QStringLiteral("--vid");
+    QString problem = parse(args, names, o);
+    if (problem.isEmpty() && o.command.isEmpty())
+        problem = QStringLiteral("Не задана команда.");
     int rc = 1;
     if (!problem.isEmpty()) {
-        err << problem << Qt::endl
-            << QStringLiteral("Использование: trapezon --import-employees ФАЙЛ [--db ПУТЬ]") << Qt::endl;
+        err << problem << Qt::endl << kUsage << Qt::endl;
     } else {
-        if (!o.values.contains(QStringLiteral("--db")) || o.values.value(QStringLiteral("--db")).isEmpty())
+        if (o.values.value(QStringLiteral("--db")).isEmpty())
             o.values.insert(QStringLiteral("--db"), defaultDbPath());
-        rc = runImport(o, out, err);
+        rc = o.command == kImport ? runImport(o, out, err) : runExport(o, out, err);
     }
     out.flush();
     err.flush();

@@ -10,6 +10,8 @@ namespace reports {
 // The office jobs without any window, for payroll scripts and scheduled
 // exports; they run the code of the windows:
 //   --import-employees FILE [--db PATH]
+//   --export-report OUT.xlsx [--from DD.MM.YYYY] [--to DD.MM.YYYY] [--org NAME]
+//                   [--employee NAME] [--vid 0..4] [--db PATH]
 // `args` are the program's arguments after its name; `defaultDbPath` gives
 // the database of CRIni.ini when --db is absent. Messages go to `out` (the
 // outcome) and `err` (failures); the result is the exit code.

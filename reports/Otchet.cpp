@@ -1,4 +1,5 @@
 #include "reports/Otchet.h"
+#include "reports/OtchetExcel.h"
 
 #include "core/FieldButton.h"
 #include "core/GridWheel.h"
@@ -207,6 +208,7 @@ TOtchetForm::TOtchetForm(QWidget *parent)
         grid->viewport()->installEventFilter(this);
 
     connect(Sformirovat, &QPushButton::clicked, this, &TOtchetForm::SformirovatClick);
+    connect(ButtonExcel, &QPushButton::clicked, this, &TOtchetForm::ButtonExcelClick);
     connect(BOrgEdit, &QPushButton::clicked, this, &TOtchetForm::BOrgEditClick);
     connect(BSotrEdit, &QPushButton::clicked, this, &TOtchetForm::BSotrEditClick);
     connect(BOrgCl, &QPushButton::clicked, this, &TOtchetForm::BOrgClClick);
@@ -301,6 +303,11 @@ void TOtchetForm::SformirovatClick()
     m_itogi = r.itogi;
     LabelStrokaViborki->setText(r.stroka);
     FormirovanieItogov();
+}
+
+void TOtchetForm::ButtonExcelClick()
+{
+    reports::ButtonExcelClick(reports::OtchetIzOkna(*this), this);
 }
 
 void TOtchetForm::OtrisovkaOchistkaStrGridov()

@@ -40,6 +40,7 @@ public:
     void FormCloseQuery();
     void OtrisovkaOchistkaStrGridov();
     void FormirovanieItogov();
+    void ButtonExcelClick();
 
     // The selection as the controls state it.
     reports::Otbor otbor() const;

@@ -2,11 +2,16 @@
 
 #include "core/DesktopFiles.h"
 #include "core/MessageService.h"
+#include "db/RecordSet.h"
+#include "reports/Itogi.h"
+#include "reports/Otchet.h"
 #include "reports/SheetWriter.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QHeaderView>
+#include <QTableView>
 #include <QProgressDialog>
 
 #include <memory>
@@ -55,6 +60,35 @@ private:
 };
 
 } // namespace
+
+OtchetDlyaExcel OtchetIzZapisey(const QString &stroka, const db::RecordSet &zapisi,
+                                const QStringList &polya, const Itogi &itogi)
+{
+    OtchetDlyaExcel o;
+    o.strokaViborki = stroka;
+    o.zapisey = zapisi.count();
+    o.kolonok = int(polya.size());
+    // The texts as the grid shows them: money as "0,00", NULL as empty.
+    o.tekst = [&zapisi, polya](int zapis, int kolonka) { return zapisi.text(zapis, polya[kolonka]); };
+    o.poOrganizatsiyam = itogi.poOrganizatsiyam.stroki;
+    o.poSotrudnikam = itogi.poSotrudnikam.stroki;
+    o.poVidamPitaniya = itogi.poVidamPitaniya.stroki;
+    return o;
+}
+
+OtchetDlyaExcel OtchetIzOkna(const TOtchetForm &okno)
+{
+    const db::RecordSet &zapisi = *okno.zapros();
+    const QList<db::RecordSet::Column> kolonki = zapisi.columns();
+    const QHeaderView *h = okno.setka()->horizontalHeader();
+    QStringList polya;
+    for (int v = 0; v < h->count(); ++v) {
+        const int logical = h->logicalIndex(v);
+        if (logical >= 0 && logical < kolonki.size() && !h->isSectionHidden(logical))
+            polya << kolonki[logical].field;
+    }
+    return OtchetIzZapisey(okno.strokaViborki(), zapisi, polya, okno.itogi());
+}
 
 void ZapisatOtchetVExcel(const OtchetDlyaExcel &o, const QString &path,
                          const std::function<void(int)> &progress)

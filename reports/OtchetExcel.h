@@ -5,8 +5,13 @@
 #include <functional>
 
 class QWidget;
+class TOtchetForm;
+
+namespace db { class RecordSet; }
 
 namespace reports {
+
+struct Itogi;
 
 // What the export takes from the report window: the selection line, the
 // grid's records in its current column order, and the three totals tables'
@@ -25,6 +30,15 @@ struct OtchetDlyaExcel
     Itogi poSotrudnikam;
     Itogi poVidamPitaniya;
 };
+
+// The export's content from a formed report: the selection line, the
+// records of `zapisi` with the fields in the order of `polya` (the grid's
+// shown order), the three totals as they stand.
+OtchetDlyaExcel OtchetIzZapisey(const QString &stroka, const db::RecordSet &zapisi,
+                                const QStringList &polya, const Itogi &itogi);
+// The same from the report window: its line, its grid's current column
+// order (the user may have dragged columns), its totals.
+OtchetDlyaExcel OtchetIzOkna(const TOtchetForm &okno);
 
 // Writes the report as the sheet "Export" of a new workbook at `path`: the
 // selection line in A1:K2, the column titles in row 3, one row per record,

@@ -2,6 +2,8 @@
 // file that leaves the database as it was.
 #include "core/ProcessValues.h"
 #include "reports/OfficeCommands.h"
+#include "reports/SheetReader.h"
+#include "test_fixture.h"
 
 #include <xlsxwriter.h>
 
@@ -49,6 +51,9 @@ private slots:
     void importEmployees();
     void importRefusals_data();
     void importRefusals();
+    void exportReport();
+    void exportRefusals_data();
+    void exportRefusals();
 
 private:
     QString emptyDb()
@@ -126,6 +131,64 @@ void TestCommands::importRefusals()
     QCOMPARE(r.out, QString());
     if (!file.isEmpty())
         QCOMPARE(fileHash(dbPath), before); // not even given its structure
+}
+
+void TestCommands::exportReport()
+{
+    reporttest::TestDb db;
+    db.add({{"30.11.2026", "08:00:00", "Завтрак", "Иванов Иван", "ООО Ромашка", 45},
+            {"01.12.2026", "08:00:00", "Завтрак", "Иванов Иван", "ООО Ромашка", 45},
+            {"01.12.2026", "13:00:00", "Обед", "Иванов Иван", "ООО Ромашка", 150},
+            {"02.12.2026", "08:30:00", "Завтрак", "Петров Пётр", "ООО Лютик", 45},
+            {"05.12.2026", "08:30:00", "Завтрак", "Петров Пётр", "ООО Лютик", 45}});
+    const QString out = m_dir.filePath("report.xlsx");
+    const Run r = run({"--export-report", out, "--from", "01.12.2026", "--to", "02.12.2026", "--vid", "1",
+                       "--db", db.path()});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.rc, 0);
+    QVERIFY(r.out.contains("2 записей"));
+    const SheetData s = readFirstSheet(out);
+    QCOMPARE(s.text(1, 1), "Отбор: Начало периода: 01.12.2026; Конец периода: 02.12.2026; \n"
+                           "Вид питания: Завтрак; Организация: Все; Сотрудник: Все; Выбрано: 2; Общая сумма: 90;");
+    QCOMPARE(s.text(4, 4), "Иванов Иван");
+    QCOMPARE(s.text(5, 4), "Петров Пётр");
+    QCOMPARE(s.text(6, 1), "");
+    QCOMPARE(s.text(7, 1), "ИТОГИ:");
+    // Open bounds, an organisation: everything of it.
+    const Run all = run({"--export-report", out, "--org", "ООО Лютик"}, db.path());
+    QCOMPARE(all.rc, 0);
+    const SheetData lyutik = readFirstSheet(out);
+    QCOMPARE(lyutik.text(7, 1), "ИТОГИ:");
+    QCOMPARE(lyutik.text(9, 1), "ООО Лютик");
+    QCOMPARE(lyutik.text(10, 1), "");
+}
+
+void TestCommands::exportRefusals_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("start after end") << QStringList{"--from", "03.12.2026", "--to", "01.12.2026"}
+                                     << "Неправильно указаны периоды.";
+    QTest::newRow("bad date") << QStringList{"--from", "2026-12-01"} << "ДД.ММ.ГГГГ";
+    QTest::newRow("bad meal type") << QStringList{"--vid", "5"} << "от 0";
+    QTest::newRow("unknown option") << QStringList{"--month", "12"} << "Неизвестный параметр: --month";
+    QTest::newRow("missing database") << QStringList{"--db", "/nonexistent/CRDB.mdb"} << "CRDB.mdb";
+    QTest::newRow("unwritable target") << QStringList{"OUT=/nonexistent/r.xlsx"} << "/nonexistent";
+}
+
+void TestCommands::exportRefusals()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    reporttest::TestDb db;
+    QString out = m_dir.filePath("refused.xlsx");
+    if (!args.isEmpty() && args.first().startsWith("OUT=")) {
+        out = args.takeFirst().mid(4);
+    }
+    const Run r = run(QStringList{"--export-report", out} + args, db.path());
+    QCOMPARE(r.rc, 1);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY(!QFileInfo::exists(out));
 }
 
 QTEST_GUILESS_MAIN(TestCommands)

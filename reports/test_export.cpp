@@ -3,12 +3,18 @@
 // the merge, the widths and the alignment range; and the button's file.
 #include "core/DesktopFiles.h"
 #include "core/Error.h"
+#include "reports/Otchet.h"
 #include "reports/OtchetExcel.h"
 #include "reports/SheetReader.h"
+#include "test_fixture.h"
 #include "test_office.h"
 
 #include "TestSupport.h"
 
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableView>
 #include <QtTest>
 
 using namespace reports;
@@ -83,6 +89,7 @@ private slots:
     void looks();
     void failedWriteLeavesNothing();
     void buttonWritesAndOpens();
+    void reportWindowButton();
 
 private:
     QString dir(const QString &name)
@@ -241,6 +248,46 @@ void TestExport::buttonWritesAndOpens()
     QCOMPARE(services.messages().texts().size(), 1);
     QVERIFY(services.messages().texts().first().contains(QDir::toNativeSeparators(second)));
     core::setDesktopOpener({});
+}
+
+// "Открыть в Excel" of the report window: its line, its records in the
+// grid's dragged order, its totals.
+void TestExport::reportWindowButton()
+{
+    core::resetProcessValues();
+    reporttest::TestDb db;
+    db.add({{"01.12.2026", "08:00:00", "Завтрак", "Иванов Иван", "ООО Ромашка", 45.5},
+            {"02.12.2026", "13:00:00", "Обед", "Петров Пётр", "ООО Лютик", 150}});
+    testsupport::ServicesFixture services;
+    QStringList opened;
+    core::setDesktopOpener([&](const QString &p) { opened << p; return true; });
+    TOtchetForm w;
+    w.FormShow();
+    w.show();
+    w.findChild<QCheckBox *>("CheckBoxNach")->setChecked(false);
+    w.findChild<QCheckBox *>("CheckBoxKon")->setChecked(false);
+    w.findChild<QPushButton *>("Sformirovat")->click();
+    QHeaderView *h = w.findChild<QTableView *>("DBGridOtch1")->horizontalHeader();
+    h->moveSection(h->visualIndex(3), 0); // "Ф.И.О." dragged to the front
+    w.findChild<QPushButton *>("ButtonExcel")->click();
+    core::setDesktopOpener({});
+    QCOMPARE(services.messages().texts(), QStringList{});
+    QCOMPARE(opened.size(), 1);
+
+    const SheetData s = readFirstSheet(opened.first());
+    QVERIFY(s.text(1, 1).contains("Выбрано: 2; Общая сумма: 195,5;"));
+    QCOMPARE(s.text(3, 1), "Питание");
+    QCOMPARE(s.text(4, 1), "Иванов Иван");
+    QCOMPARE(s.text(4, 2), "Завтрак");
+    QCOMPARE(s.text(4, 3), "01.12.2026");
+    QCOMPARE(s.text(4, 11), "45,50");
+    QCOMPARE(s.text(5, 1), "Петров Пётр");
+    QCOMPARE(s.text(7, 1), "ИТОГИ:");
+    QCOMPARE(s.text(9, 1), "ООО Ромашка");
+    QCOMPARE(s.text(9, 2), "45,5");
+    QCOMPARE(s.text(10, 1), "ООО Лютик");
+    QCOMPARE(s.text(10, 2), "150");
+    QCOMPARE(s.text(12, 1), "Сотрудники:");
 }
 
 QTEST_MAIN(TestExport)
