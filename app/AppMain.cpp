@@ -4,7 +4,6 @@
 #include "Application.h"
 #include "GL.h"
 #include "GLSettings.h"
-#include "PendingWindows.h"
 #include "SingleInstance.h"
 
 #include "core/AppPaths.h"
@@ -14,6 +13,7 @@
 #include "reader/MainCR.h"
 #include "reader/Port.h"
 #include "mdbimport/ImportMdbCommand.h"
+#include "reports/Otchet.h"
 #include "staff/List.h"
 #include "staff/UnitPhoto.h"
 

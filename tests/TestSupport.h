@@ -13,6 +13,16 @@
 
 namespace testsupport {
 
+// A control of a window by its object name; a missing one stops the test
+// program at once rather than crashing it on a null pointer later.
+template <typename T> T *child(QObject &window, const char *name)
+{
+    T *c = window.findChild<T *>(QLatin1String(name));
+    if (!c)
+        qFatal("no control %s", name);
+    return c;
+}
+
 struct RecordedMessage
 {
     QString text;
