@@ -87,8 +87,7 @@ void TOchistkaTablitsBaziForm::showEvent(QShowEvent *event)
         return;
     ClearOrg->setFocus(Qt::OtherFocusReason);
     try {
-        const core::TNastroyki &n = core::pv().Nastroyki;
-        FDConnection->open(n.PutKFayluBD, n.BDLogin, n.BDPass);
+        FDConnection->openConfigured();
     } catch (const std::exception &e) {
         core::showError(e, true);
     }

@@ -45,9 +45,7 @@ QString offerAccessConversion(QWidget *parent, const QString &accessPath, core::
             core::showMessage(QStringLiteral("Не удалось записать путь к новой базе данных в ")
                                   + ini.path(),
                               core::Icon::Warning);
-        QStringList lines;
-        for (const mdbimport::TableOutcome &t : outcome.tables)
-            lines << mdbimport::tableLine(t);
+        const QStringList lines = mdbimport::outcomeLines(outcome);
         core::showMessage(QStringLiteral("Данные перенесены в новую базу данных ") + target
                               + QStringLiteral(".\n") + lines.join(QLatin1Char('\n')),
                           core::Icon::Information);

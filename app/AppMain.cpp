@@ -14,6 +14,8 @@
 #include "reader/Port.h"
 #include "mdbimport/ImportMdbCommand.h"
 #include "reports/Otchet.h"
+#include "reports/OfficeCommands.h"
+#include "staff/KartochkaSotr.h"
 #include "staff/List.h"
 #include "staff/UnitPhoto.h"
 
@@ -66,6 +68,17 @@ int runCheckDb(int argc, char **argv, int option)
     return db::runCheckDbCommand(path);
 }
 
+// `--import-employees`: the office jobs for scripts.
+int runOfficeCommand(int argc, char **argv)
+{
+    QCoreApplication a(argc, argv);
+    setNames();
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return reports::runOfficeCommand(QCoreApplication::arguments().mid(1),
+                                     [] { return configuredDbPath(*core::openMainIni()); }, out, err);
+}
+
 // `--import-mdb SOURCE [--db TARGET] [--append]`, without a window either.
 int runImportMdb(int argc, char **argv, int option)
 {
@@ -98,6 +111,8 @@ int runImportMdb(int argc, char **argv, int option)
 
 int runProgram(int argc, char **argv)
 {
+    if (optionIndex(argc, argv, "--import-employees") > 0)
+        return runOfficeCommand(argc, argv);
     if (const int option = optionIndex(argc, argv, "--import-mdb"); option > 0)
         return runImportMdb(argc, argv, option);
     if (const int option = optionIndex(argc, argv, "--check-db"); option > 0)
@@ -114,6 +129,9 @@ int runProgram(int argc, char **argv)
         core::showMessage(QStringLiteral("Приложение уже работает!"), core::Icon::Warning);
         return 1;
     }
+
+    // The employee card's default template, when the program folder has none.
+    staff::UstanovitMaketPoUmolchaniyu();
 
     // Fusion draws every control from the palette and the sheet alike on any
     // desktop, so the sheet's greys look the same everywhere.

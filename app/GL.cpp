@@ -27,6 +27,7 @@
 #include "mdbimport/AccessFile.h"
 #include "reader/MainCR.h"
 #include "reports/Otchet.h"
+#include "reports/ZagruzkaSotr.h"
 #include "scanner/ScannerController.h"
 #include "staff/List.h"
 #include "staff/ListDop.h"
@@ -307,7 +308,7 @@ void TGLForm::buildMenu()
         {"N7", QStringLiteral("Сервис"),
          {{"N8", QStringLiteral("Настройки"), &TGLForm::N8Click, false},
           {"N9", QStringLiteral("Безопасность"), &TGLForm::N9Click},
-          {"N10", QStringLiteral("Загрузка питающихся из Excel"), &TGLForm::N10Click, false}}},
+          {"N10", QStringLiteral("Загрузка питающихся из Excel"), &TGLForm::N10Click}}},
         {"N11", QStringLiteral("Отчёты"),
          {{"N12", QStringLiteral("Основной отчёт"), &TGLForm::N12Click}}},
         {"N13", QStringLiteral("Справка"),
@@ -806,7 +807,12 @@ void TGLForm::N8Click()
     // The administration window opens here.
 }
 void TGLForm::N9Click() { admin::OtkritNastroykiBezopasnosti(this); }
-void TGLForm::N10Click() {}
+void TGLForm::N10Click()
+{
+    // Closing it makes this window re-read its employees (AppEvents).
+    reports::TZagruzkaSotrForm form(this);
+    core::execModal(form);
+}
 void TGLForm::N12Click()
 {
     if (m_report && admin::ProverkaDostupa(admin::kOtchet))

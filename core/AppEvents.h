@@ -16,7 +16,8 @@ signals:
     // The employee list closed: whoever keeps a copy of Users re-reads it.
     void employeeListClosed();
     // The employee list wrote Users while it is open and the setting
-    // RefreshQuery asks for a fresh copy at once: re-read it, as on closing.
+    // RefreshQuery asks for a fresh copy at once, or the import from a
+    // spreadsheet closed: re-read it, as on closing.
     void employeesChanged();
     // "Настройки считывателя" (administration window, employee editor): the
     // main window shows the reader window, which lives for the whole run.

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDriver>
 #include <QThread>
 
 #include <sqlite3.h>
@@ -20,14 +19,6 @@ constexpr int kPagesPerStep = 256;
 constexpr int kMaxWaits = 250;   // 20 ms each
 
 [[noreturn]] void raise(const QString &message) { throw core::Error(kErrorClass, message); }
-
-sqlite3 *handleOf(Connection &c)
-{
-    if (!c.isOpen())
-        return nullptr;
-    const QVariant handle = c.database().driver()->handle();
-    return handle.isValid() ? *static_cast<sqlite3 *const *>(handle.data()) : nullptr;
-}
 
 // The target file and its handle, removed again unless the copy completed.
 struct Target
@@ -52,7 +43,7 @@ void kopiyaBazy(Connection &connection, const QString &target,
 {
     const QString failed = QStringLiteral("Не удалось сохранить копию базы данных в файл ") + target
         + QStringLiteral(": ");
-    sqlite3 *source = handleOf(connection);
+    sqlite3 *source = connection.handle();
     if (!source)
         raise(failed + QStringLiteral("подключение к базе данных не открыто."));
     if (QFileInfo::exists(target))

@@ -63,6 +63,9 @@ public:
     // it is read as it stands, and every write fails with a clear message.
     bool isReadOnly() const;
 
+    // SQLite's own handle of the open connection (backup, functions); nullptr when closed.
+    sqlite3 *handle() const;
+
     // Raises when the file at the path is no longer the one opened: deleted,
     // replaced by another file, or cut short. Called before every write, so
     // that no row is acknowledged into a file nobody will ever read again.
@@ -80,7 +83,6 @@ private:
         qint64 size = 0;
     };
 
-    sqlite3 *handle() const;
     void rememberFile();
 
     QString m_name;

@@ -171,6 +171,7 @@ void AccessFile::open(const QString &path)
 {
     m_handle.reset();
     m_tables.clear();
+    m_linked.clear();
     const QFileInfo info(path);
     if (!info.isFile())
         raise(QStringLiteral("Файл Access ") + path + QStringLiteral(" не существует"));
@@ -204,11 +205,13 @@ void AccessFile::open(const QString &path)
         }
     }
     MdbHandle *mdb = handle->mdb;
-    if (!mdb_read_catalog(mdb, MDB_TABLE))
+    if (!mdb_read_catalog(mdb, MDB_ANY))
         raise(QStringLiteral("Не удалось прочитать список таблиц файла Access ") + path);
 
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
         auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb->catalog, i));
+        if (entry->object_type == MDB_LINKED_TABLE)
+            m_linked << QString::fromUtf8(entry->object_name);
         if (entry->object_type != MDB_TABLE || mdb_is_system_table(entry))
             continue;
         MdbTableDef *def = mdb_read_table(entry);

@@ -1,6 +1,7 @@
 #pragma once
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 #include <memory>
@@ -71,6 +72,8 @@ public:
 
     // The user tables with their columns (no system or linked tables).
     const QList<SourceTable> &tables() const { return m_tables; }
+    // Tables whose rows live in another file, which this one only names.
+    const QStringList &linkedTables() const { return m_linked; }
 
     // Reads every row of `table` in file order; `onRow` returns false to
     // stop early. Returns the number of rows read.
@@ -81,6 +84,7 @@ private:
     std::unique_ptr<Handle> m_handle;
     QString m_path;
     QList<SourceTable> m_tables;
+    QStringList m_linked;
 };
 
 } // namespace mdbimport

@@ -383,6 +383,18 @@ QString tableLine(const TableOutcome &t)
     return line;
 }
 
+QStringList outcomeLines(const ImportOutcome &outcome)
+{
+    QStringList lines;
+    for (const TableOutcome &t : outcome.tables)
+        lines << tableLine(t);
+    for (const QString &t : outcome.linkedTables)
+        lines << QStringLiteral("Связанная таблица ") + t
+                     + QStringLiteral(" не перенесена: её данные хранятся в другом файле Access; "
+                                      "перенесите этот файл отдельно");
+    return lines;
+}
+
 ImportOutcome importAccess(const ImportRequest &request, const ProgressFn &progress)
 {
     AccessFile source;
@@ -390,6 +402,7 @@ ImportOutcome importAccess(const ImportRequest &request, const ProgressFn &progr
     const QHash<QString, qint64> before = checkTarget(request);
 
     ImportOutcome outcome;
+    outcome.linkedTables = source.linkedTables();
     TempDatabase temp(request.target);
     {
         if (request.append && !before.isEmpty()) {

@@ -25,6 +25,7 @@ struct ImportOutcome
 {
     QList<TableOutcome> tables;
     QStringList structureAdded; // what the structure check added afterwards
+    QStringList linkedTables;   // named by the Access file, kept in another one
 };
 
 struct ImportProgress
@@ -55,5 +56,8 @@ QString convertedDatabasePath(const QString &accessPath);
 
 // Text for the error stream or a message box: "Таблица Orders — строк: 830".
 QString tableLine(const TableOutcome &table);
+// The lines that say what was copied, then what was not: one per table,
+// and one per linked table, whose rows are in another Access file.
+QStringList outcomeLines(const ImportOutcome &outcome);
 
 } // namespace mdbimport

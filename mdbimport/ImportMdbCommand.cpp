@@ -62,8 +62,8 @@ int runImportMdbCommand(const QStringList &arguments, const QString &configuredT
             return true;
         };
         const ImportOutcome outcome = importAccess(request, progress);
-        for (const TableOutcome &t : outcome.tables)
-            out << tableLine(t) << Qt::endl;
+        for (const QString &line : outcomeLines(outcome))
+            out << line << Qt::endl;
         for (const QString &line : outcome.structureAdded)
             out << line << Qt::endl;
         out << QStringLiteral("Данные перенесены в ") << request.target << Qt::endl;

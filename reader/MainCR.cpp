@@ -668,6 +668,14 @@ void TMainCRForm::OpenPortWindow(TDeviceInfo &entry)
 {
     entry.m_pForm = std::make_unique<TPortForm>(this);
     entry.m_pForm->SetPort(entry.m_pPort.get());
+    // A reader or converter that drops out, and comes back, is told in the
+    // status line whether the window is shown or not.
+    entry.m_pPort->SetOnStatusChange([this](TZPort *p) {
+        const bool connected = p->GetConnectionStatus() == ZP_CS_CONNECTED;
+        SetStatus(QStringLiteral("[%1] Port %2 %3")
+                      .arg(now(), p->PortName,
+                           connected ? QStringLiteral("connected") : QStringLiteral("disconnected")));
+    });
     connect(entry.m_pForm.get(), &TPortForm::closed, this,
             [this](TPortForm *form) { PortFormClosed(form); }, Qt::QueuedConnection);
     entry.m_pForm->show();

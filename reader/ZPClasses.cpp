@@ -11,10 +11,13 @@ bool ZPNotifyWindow::event(QEvent *e)
 {
     if (e->type() != QEvent::Type(QEvent::User + ZP_MSG_NOTIFY))
         return QObject::event(e);
-    if (m_detached || m_dispatching)
+    if (m_detached)
         return true;
-    m_dispatching = true;
-    const struct Reset { bool &f; ~Reset() { f = false; } } reset{m_dispatching};
+    // Handled even while an earlier message is: a registration asking a
+    // question runs a nested loop, and the library posts again only once
+    // this message's news have been taken.
+    ++m_depth;
+    const struct Leave { int &d; ~Leave() { --d; } } leave{m_depth};
     // Nothing raised while handling a notification leaves here: the library's
     // message is handled, the error shown, the program goes on.
     try {
@@ -33,7 +36,7 @@ void ZPNotifyWindow::release(std::unique_ptr<ZPNotifyWindow> &window)
     if (!window)
         return;
     window->m_detached = true;
-    if (window->m_dispatching)
+    if (window->m_depth > 0)
         window.release()->deleteLater();
     else
         window.reset();

@@ -41,7 +41,7 @@ protected:
 
 private:
     std::function<void()> m_onMessage;
-    bool m_dispatching = false;
+    int m_depth = 0;  // messages being handled: a handler may run a nested loop
     bool m_detached = false;
 };
 

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -157,7 +158,11 @@ private slots:
         usb.command("card 00AB12CD");
         QTRY_COMPARE(core::pv().PoslednyayaKarta, QStringLiteral("00AB12CD"));
 
+        QStringList statusLines;
+        connect(child<QStatusBar>(w, "StatusBar"), &QStatusBar::messageChanged, this,
+                [&](const QString &m) { statusLines << m; });
         usb.command("unplug");
+        QTRY_VERIFY(statusLines.join('\n').contains("Port " + path + " disconnected"));
         QTRY_VERIFY_WITH_TIMEOUT(w.StatusText().contains("Lost port " + path), 8000);
         w.DoRefresh();
         const int still = w.FindDeviceByPortName(path);

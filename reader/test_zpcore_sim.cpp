@@ -10,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <cstring>
 #include <memory>
@@ -200,6 +202,61 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EZPError, port.Write("x", 1));
         port.SetOpened(false);
         QVERIFY(!port.notifyWindow());
+    }
+
+    // A handler that waits in a nested loop (a registration asking a
+    // question) still hears of the bytes that arrive meanwhile, and the port
+    // goes on notifying afterwards.
+    void notificationsDuringANestedLoop()
+    {
+        Sim usb({"--usb"});
+        TZPort port;
+        port.PortName = usb.value("device");
+        QStringList seen;
+        port.SetOnRxChar([&](TZPort *p) {
+            QByteArray buf(p->GetInCount(), '\0');
+            buf.resize(p->Read(buf.data(), int(buf.size())));
+            seen << QString::fromLatin1(buf).trimmed();
+            if (seen.size() == 1) {
+                usb.command("second");
+                QTRY_COMPARE(seen.size(), 2);  // a nested loop
+            }
+        });
+        port.SetOpened(true);
+        usb.command("first");
+        QTRY_COMPARE(seen, (QStringList{"first", "second"}));
+        usb.command("third");
+        QTRY_COMPARE(seen.size(), 3);
+    }
+
+    // A converter that drops the connection and is there again: the port
+    // says so twice and goes on with the new connection by itself.
+    void lostConnectionIsRestored()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        TZPort port;
+        port.PortName = QStringLiteral("127.0.0.1:%1").arg(server.serverPort());
+        port.PortType = ZP_PORT_IP;
+        QList<TZP_CONNECTION_STATUS> statuses;
+        QByteArray received;
+        port.SetOnStatusChange([&](TZPort *p) { statuses << p->GetConnectionStatus(); });
+        port.SetOnRxChar([&](TZPort *p) {
+            QByteArray buf(64, '\0');
+            buf.resize(p->Read(buf.data(), 64));
+            received += buf;
+        });
+        port.SetOpened(true);
+        QVERIFY(server.waitForNewConnection(3000));
+        std::unique_ptr<QTcpSocket> first(server.nextPendingConnection());
+        first->close();
+        QTRY_COMPARE(statuses, QList<TZP_CONNECTION_STATUS>{ZP_CS_DISCONNECTED});
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections() || server.waitForNewConnection(100), 5000);
+        std::unique_ptr<QTcpSocket> second(server.nextPendingConnection());
+        QTRY_COMPARE(statuses, (QList<TZP_CONNECTION_STATUS>{ZP_CS_DISCONNECTED, ZP_CS_CONNECTED}));
+        second->write("12345678\r\n");
+        second->flush();
+        QTRY_COMPARE(received, QByteArray("12345678\r\n"));
     }
 
     void networkPortThroughProxy()

@@ -46,6 +46,11 @@ $AS_USER env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 sh -e -c '
     echo "$out" | grep -q "Создана таблица SpisokDoc"
     sqlite3 fresh.db "SELECT NMNam FROM BPTools" | grep -qx SppS
     trapezon --check-db "$HOME/fresh.db" | grep -c . | grep -qx 0
+    # The first start (headless, ended after a few seconds) puts the
+    # default database into the per-user program folder.
+    QT_QPA_PLATFORM=offscreen timeout 8 trapezon >/dev/null 2>&1 || true
+    sqlite3 "$HOME/.local/share/trapezon/CRDB.mdb" \
+        "SELECT COUNT(*) FROM sqlite_master WHERE name = \"SpisokDoc\"" | grep -qx 1
 ' 2>&1 || { echo "check-db as $user failed"; exit 1; }
 
 $SUDO apt-get remove -y trapezon

@@ -133,4 +133,36 @@ QString GeneratsiyaShtrKoda(const QString &prefix1, const QString &prefix2, int 
                       QStringLiteral("Все номера штрихкодов до %1 уже присвоены.").arg(limit));
 }
 
+NumeratorShtrKodov::NumeratorShtrKodov(db::Connection &connection, QString prefix1,
+                                       QString prefix2, int limit)
+    : m_connection(connection), m_prefix1(std::move(prefix1)), m_prefix2(std::move(prefix2)),
+      m_limit(limit), m_max(maksSvoyNomer(connection))
+{
+}
+
+QString NumeratorShtrKodov::next()
+{
+    const int serial = std::min(m_max + 1, m_limit);
+    QString code = SborkaShtrKoda(serial, m_prefix1, m_prefix2);
+    if (serial < m_limit) {
+        // Above the greatest serial in use nothing is held.
+        m_max = serial;
+        return code;
+    }
+    if (!m_heldLoaded) {
+        m_held = vseSvoi(m_connection);
+        m_heldLoaded = true;
+    }
+    for (int s = serial; s >= 1; --s) {
+        code = SborkaShtrKoda(s, m_prefix1, m_prefix2);
+        if (!m_held.contains(code)) {
+            m_held.insert(code);
+            m_max = std::max(m_max, s);
+            return code;
+        }
+    }
+    throw core::Error(QStringLiteral("EBarcodeError"),
+                      QStringLiteral("Все номера штрихкодов до %1 уже присвоены.").arg(m_limit));
+}
+
 } // namespace RabotaSoShtrKodom

@@ -1,5 +1,8 @@
 #pragma once
+#include <QSet>
 #include <QString>
+
+namespace db { class Connection; }
 
 // Numbering of the employees' EAN-13 barcodes: "2" + two prefix texts + an
 // 8-digit serial + the check digit. The employee editor and the import both
@@ -32,5 +35,26 @@ int MaksNomerShtrKoda();
 // The greatest Users.ShtrKod by the database's text order, "0" when the
 // table holds no barcode, "no" when it cannot be read.
 QString MaksShtrKod();
+
+// Barcodes for many new employees in a row (the import): the numbering of
+// GeneratsiyaShtrKoda, but Users is read once, on the caller's connection,
+// and each code continues from the last one handed out, so the cost does not
+// grow with the table. The caller writes every code it takes before asking
+// for the next through another connection's numbering.
+class NumeratorShtrKodov
+{
+public:
+    NumeratorShtrKodov(db::Connection &connection, QString prefix1, QString prefix2, int limit);
+    // The next free code; raises core::Error as GeneratsiyaShtrKoda does.
+    QString next();
+
+private:
+    db::Connection &m_connection;
+    QString m_prefix1, m_prefix2;
+    int m_limit;
+    int m_max = 0;                 // greatest serial of the system's own form
+    bool m_heldLoaded = false;     // read only once the limit is reached
+    QSet<QString> m_held;
+};
 
 } // namespace RabotaSoShtrKodom

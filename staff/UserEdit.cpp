@@ -1,6 +1,7 @@
 #include "staff/UserEdit.h"
 
 #include "staff/ListDop.h"
+#include "staff/KartochkaSotr.h"
 #include "staff/RabotaSoShtrKodom.h"
 #include "staff/RegCard.h"
 #include "staff/UnitNastroykiPhoto.h"
@@ -16,6 +17,7 @@
 #include "core/TextUtil.h"
 #include "db/DBTools.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -25,6 +27,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 namespace staff {
@@ -200,8 +203,8 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
             &TUserEditForm::ButtonPutKMaketuKartSotrEditClick);
     connect(ButtonSaveAndClose, &QPushButton::clicked, this, &TUserEditForm::ButtonSaveAndCloseClick);
     connect(otmena, &QPushButton::clicked, this, &TUserEditForm::ButtonOtmenaClick);
-    // "Инфо" and "Сформировать карточку" are placed; their windows come with
-    // the card document work.
+    connect(info, &QPushButton::clicked, this, &TUserEditForm::ButtonUserInfoClick);
+    connect(makeCard, &QPushButton::clicked, this, &TUserEditForm::ButtonSformirovatKartSotrClick);
 }
 
 TUserEditForm::~TUserEditForm() = default;
@@ -319,6 +322,27 @@ void TUserEditForm::RegButtonClick()
         EditCardNum->setText(core::trimCodes(form.nomerKarty()));
         ButtonSaveAndClose->setFocus();
     }
+}
+
+void TUserEditForm::ButtonUserInfoClick()
+{
+    TFormUserMaketInfo info(this);
+    core::execModal(info);
+}
+
+void TUserEditForm::ButtonSformirovatKartSotrClick()
+{
+    // The fields as they stand, saved or not; the pictures the editor shows.
+    DannieKartochki d{EditFIO->text(), EditOrg->text(),    EditPodr->text(),
+                      EditDolj->text(), EditTabNum->text(), EditCardNum->text(),
+                      QImage(), QImage()};
+    if (core::pv().FotoZagruzheno)
+        d.foto = m_foto;
+    if (MaskEditShtrKod->text() != kNetShtrKoda)
+        d.shtrKod = barcod::RisovanieEAN13(MaskEditShtrKod->text(), Qt::black, 10, true);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    SformirovatKartochku(EditPutKMaketuKartSotr->text(), d);
 }
 
 void TUserEditForm::ButtonPutKMaketuKartSotrEditClick()

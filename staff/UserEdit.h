@@ -49,6 +49,8 @@ private:
     void BShtrKodClClick();
     void RegButtonClick();
     void ButtonPutKMaketuKartSotrEditClick();
+    void ButtonUserInfoClick();
+    void ButtonSformirovatKartSotrClick();
     void VyborIzSpravochnika(const QString &table, QLineEdit *field);
     void OtrisovkaShtrKoda();
     void OtobrazheniyePhoto(const QString &FIODlyaPhotoUsEd);

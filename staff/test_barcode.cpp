@@ -26,6 +26,8 @@ private slots:
     void nextNumber_data();
     void nextNumber();
     void everySerialTakenIsAnError();
+    void numeratorMatchesOneByOne_data() { nextNumber_data(); }
+    void numeratorMatchesOneByOne();
     void unreadableDatabaseStartsAtOne();
     void greatestStoredText();
 
@@ -102,6 +104,34 @@ void TestBarcode::nextNumber()
     for (const auto &code : stored)
         db.addUser(QStringLiteral("Сотрудник"), code);
     QCOMPARE(GeneratsiyaShtrKoda("0", "00", limit), expected);
+}
+
+// Codes handed out in a row without writing each in between equal the codes
+// of the one-by-one numbering with each written, up to the same refusal.
+void TestBarcode::numeratorMatchesOneByOne()
+{
+    QFETCH(QStringList, stored);
+    QFETCH(int, limit);
+    const auto run = [&](bool inARow) {
+        stafftest::TestDb db;
+        for (const auto &code : stored)
+            db.addUser(QStringLiteral("Сотрудник"), code);
+        db::Connection c;
+        c.open(db.path());
+        NumeratorShtrKodov numerator(c, "0", "00", limit);
+        QStringList codes;
+        try {
+            for (int i = 0; i < 4; ++i) {
+                codes << (inARow ? numerator.next() : GeneratsiyaShtrKoda("0", "00", limit));
+                if (!inARow)
+                    db.addUser(QStringLiteral("Новый"), codes.last());
+            }
+        } catch (const core::Error &) {
+            codes << QStringLiteral("refused");
+        }
+        return codes;
+    };
+    QCOMPARE(run(true), run(false));
 }
 
 void TestBarcode::everySerialTakenIsAnError()

@@ -1,3 +1,6 @@
+#include "core/DesktopFiles.h"
+#include "staff/DocxShablon.h"
+#include "staff/KartochkaSotr.h"
 #include "staff/ListDop.h"
 #include "staff/RegCard.h"
 #include "staff/UserEdit.h"
@@ -12,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QtTest>
 #include <functional>
@@ -113,6 +117,7 @@ private slots:
     void registrationPollsTheLastCard();
     void pickers();
     void templatePicker();
+    void cardFromTheFieldsAsTheyStand();
 };
 
 void TestUserEdit::showsAndSavesTheBuffer()
@@ -443,6 +448,47 @@ void TestUserEdit::templatePicker()
     ed.run();
     QCOMPARE(filter, QStringLiteral("Файлы Word (*.doc *.docx)"));
     QCOMPARE(core::pv().Nastroyki.PutKMaketuKartSotr, maket);
+}
+
+
+// "Сформировать карточку" takes the fields as they stand, unsaved, and the
+// barcode the field shows; "Инфо" opens the keyword help.
+void TestUserEdit::cardFromTheFieldsAsTheyStand()
+{
+    stafftest::TestDb db;
+    QTemporaryDir dir;
+    const QString maket = dir.filePath(QStringLiteral("maket.docx"));
+    staff::ZapisatMaketPoUmolchaniyu(maket);
+    openStored("Иванов", "", "2000000000015", "", "R1");
+    QStringList opened;
+    core::setDesktopOpener([&](const QString &p) { opened << p; return true; });
+    Editor ed;
+    QStringList modals;
+    auto onEditor = ed.services.onModal;
+    ed.services.onModal = [&](QDialog &d) {
+        modals << d.metaObject()->className();
+        if (qobject_cast<staff::TFormUserMaketInfo *>(&d))
+            return int(QDialog::Accepted);
+        return onEditor(d);
+    };
+    ed.user = [&](TUserEditForm &f) {
+        type(f, "EditFIO", "Иванов Пётр");
+        type(f, "EditOrg", " ООО Лютик ");
+        type(f, "EditPutKMaketuKartSotr", maket);
+        click(f, "ButtonUserInfo");
+        click(f, "ButtonSformirovatKartSotr");
+    };
+    ed.run();
+    core::setDesktopOpener({});
+    QVERIFY(modals.contains("staff::TFormUserMaketInfo"));
+    const QString card = QDir(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
+                             .filePath("Иванов Пётр.docx");
+    QCOMPARE(opened, QStringList{card});
+    QCOMPARE(ed.services.messages().texts(), QStringList{});
+    QFile f(card);
+    QVERIFY(f.exists());
+    QCOMPARE(QGuiApplication::clipboard()->image().isNull(), false); // the barcode
+    QCOMPARE(db.column("Users", "NM"), QStringList{}); // nothing saved by it
 }
 
 QTEST_MAIN(TestUserEdit)

@@ -184,6 +184,7 @@ private:
                 m_in.remove(0, at + 2);
                 m_pty->send(m_o.kind == Options::Usb ? usbIdentification(m_o)
                                                      : converterIdentification(m_o));
+                say(QStringLiteral("asked who is there"));
                 continue;
             }
             break;
@@ -192,6 +193,8 @@ private:
             QByteArray reply;
             bool connected = false;
             if (proxyReply(m_o, m_in, reply, connected)) {
+                say(QStringLiteral("proxy: ") + QString::fromLatin1(m_in) + QStringLiteral(" -> ")
+                    + QString::fromLatin1(reply));
                 m_in.clear();
                 m_pty->send(reply);
             }
@@ -247,6 +250,7 @@ private:
                        + QByteArray::number(int(i + 1)) + "_Conn:" + owner;
             }
             m_udp->writeDatagram(reply, from, port);
+            say(QStringLiteral("asked who is there (udp)"));
         }
     }
 

@@ -70,6 +70,7 @@ TZP_DD_GLOBAL_SETTINGS defaultSettings()
     g.rScanWS.nMaxTries = 1;
     g.rScanWS.nReplyTimeout0 = 400;
     g.rScanWS.nConnectTimeout = 3000;
+    g.rScanWS.nRestorePeriod = 1000;
     return g;
 }
 

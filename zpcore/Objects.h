@@ -23,11 +23,13 @@ public:
 
 private:
     void run();
+    bool restore();              // reopens a line that went away
     void raise(uint32_t flags);  // with m_mutex held
 
     std::mutex m_mutex;
     Line m_line;
     std::string m_path;          // device path, empty for a network port
+    std::string m_address;       // "host:port" of a network port
     std::deque<uint8_t> m_rx;
     uint32_t m_pending = 0;
     TZP_CONNECTION_STATUS m_status = ZP_CS_DISCONNECTED;

@@ -23,9 +23,18 @@ int32_t PortObject::open(const TZP_PORT_OPEN_PARAMS &params)
     }
     int32_t rc;
     if (params.nType == ZP_PORT_IP || params.nType == ZP_PORT_IPS || looksLikeNetworkName(name)) {
+        m_address = name;
         rc = Line::openTcp(name, connectTimeout, m_line);
     } else {
         m_path = devicePathForName(name);
+        // A USB adapter may be named by the description it reports, as the
+        // search lists it beside its device name.
+        if (::access(m_path.c_str(), F_OK) != 0)
+            for (const SerialCandidate &c : listSerialPorts({}))
+                if (!c.friendly.isEmpty() && c.friendly == QString::fromStdString(name)) {
+                    m_path = c.path;
+                    break;
+                }
         rc = Line::openTty(m_path, params.nBaud, params.nStopBits, m_line);
     }
     if (rc < 0) {
@@ -88,13 +97,26 @@ void PortObject::run()
     }
     for (;;) {
         pollfd p[2] = {{m_wake[0], POLLIN, 0}, {fd, short(fd >= 0 ? POLLIN : 0), 0}};
-        const int rc = ::poll(p, fd >= 0 ? 2 : 1, -1);
+        uint32_t restorePeriod;
+        {
+            std::lock_guard lock(state().mutex);
+            restorePeriod = std::max<uint32_t>(state().settings.rScanWS.nRestorePeriod, 200);
+        }
+        // A line that went away is tried again now and then: a reader
+        // plugged in again, a converter back on the network, is used again
+        // without the program doing anything.
+        const int rc = ::poll(p, fd >= 0 ? 2 : 1, fd >= 0 ? -1 : int(restorePeriod));
         if (rc < 0 && errno == EINTR)
             continue;
         if (rc < 0 || (p[0].revents & POLLIN))
             return;
-        if (fd < 0)
+        if (fd < 0) {
+            if (restore()) {
+                std::lock_guard lock(m_mutex);
+                fd = m_line.fd();
+            }
             continue;
+        }
         bool gone = (p[1].revents & (POLLERR | POLLNVAL))
                  || ((p[1].revents & POLLHUP) && !(p[1].revents & POLLIN));
         if (p[1].revents & POLLIN) {
@@ -118,6 +140,36 @@ void PortObject::run()
             raise(ZP_PF_STATUS);
         }
     }
+}
+
+bool PortObject::restore()
+{
+    Line line;
+    int32_t rc;
+    if (!m_address.empty()) {
+        uint32_t timeout;
+        {
+            std::lock_guard lock(state().mutex);
+            timeout = std::min<uint32_t>(state().settings.rScanWS.nConnectTimeout, 1000);
+        }
+        rc = Line::openTcp(m_address, timeout, line);
+    } else {
+        if (::access(m_path.c_str(), F_OK) != 0)
+            return false;
+        uint32_t baud;
+        {
+            std::lock_guard lock(m_mutex);
+            baud = m_baud;
+        }
+        rc = Line::openTty(m_path, baud, m_stopBits, line);
+    }
+    if (rc < 0)
+        return false;
+    std::lock_guard lock(m_mutex);
+    m_line = std::move(line);
+    m_status = ZP_CS_CONNECTED;
+    raise(ZP_PF_STATUS);
+    return true;
 }
 
 void PortObject::raise(uint32_t flags)
