@@ -4,6 +4,7 @@
 #include <QFile>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -50,6 +51,15 @@ inline double peakMemoryMb()
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
     return -1;
+}
+
+// Processor time of the calling thread in milliseconds: what a run costs
+// whatever else the machine is doing.
+inline double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
 inline void resetPeakMemory()
