@@ -4,7 +4,7 @@
 #include "JournalView.h"
 #include "MealRegistration.h"
 #include "PendingWindows.h"
-#include "RadioGroup.h"
+#include "core/RadioGroup.h"
 #include "WindowGeometry.h"
 #include "Zastavka.h"
 
@@ -405,6 +405,15 @@ void TGLForm::wireLogic()
             [this](const QString &nameOP) { setWindowTitle(QStringLiteral("Трапезон 2.1.0   ") + nameOP); });
     connect(&core::AppEvents::instance(), &core::AppEvents::mainWindowCloseRequested, this,
             &QWidget::close, Qt::QueuedConnection);
+    // Emptied tables must not live on in the copies registration looks at.
+    connect(&core::AppEvents::instance(), &core::AppEvents::tablesCleared, this, [this] {
+        reloadEmployees();
+        ignoringErrors([this] {
+            if (FDQuery1->isOpen())
+                FDQuery1->refresh();
+        });
+        m_journalView->pokazatKolVo();
+    });
 }
 
 // ---------------------------------------------------------------- start-up

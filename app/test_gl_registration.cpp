@@ -1,7 +1,7 @@
 // Registration and the journal driven through the real main window: its
 // barcode field and button, the meal-type choice, the name search, the grid
 // selection and "Удалить", on a database beside the program.
-#include "RadioGroup.h"
+#include "core/RadioGroup.h"
 #include "test_gl_fixture.h"
 #include "test_registration_fixture.h"
 
