@@ -5,6 +5,7 @@
 #include "test_gl_fixture.h"
 #include "test_registration_fixture.h"
 
+#include "admin/UnitOchistkaTablitsBazi.h"
 #include "core/AppPaths.h"
 #include "core/IniSettings.h"
 #include "db/StructureCheck.h"
@@ -214,6 +215,29 @@ private slots:
         QCOMPARE(shown, QStringLiteral("Стоимость питания|125,50"));
         QCOMPARE(journalRows(), rows);
         QCOMPARE(m_services->messages().texts(), messages);
+    }
+
+    // Employees and journal emptied by the cleanup window while the main
+    // window runs: its copies follow, so a card of a removed employee is
+    // not found and the counter shows the empty journal.
+    void cleanupReachesTheMainWindow()
+    {
+        prepare(0, {kIvanov});
+        auto w = start();
+        chooseMeal(*w, 2);
+        QCOMPARE(child<QLabel>(*w, "LabelKolVo")->text(), QStringLiteral("1"));
+        {
+            admin::TOchistkaTablitsBaziForm cleanup;
+            cleanup.show();
+            QTest::mouseClick(cleanup.findChild<QPushButton *>(QStringLiteral("ClearVse")), Qt::LeftButton);
+            cleanup.close();
+        }
+        QCOMPARE(child<QLabel>(*w, "LabelKolVo")->text(), QStringLiteral("0"));
+        m_services->messages().clear();
+        w->SrabotkaSchitivatelyaGL(kIvanovCard);
+        QCOMPARE(m_services->messages().texts(),
+                 QStringList{QStringLiteral("Карта: ") + kIvanovCard + QStringLiteral(" не найдена.")});
+        QCOMPARE(journalRows(), 0);
     }
 };
 
