@@ -50,8 +50,14 @@ int runCheckDb(int argc, char **argv, int option)
     QString path;
     if (option + 1 < argc)
         path = QString::fromLocal8Bit(argv[option + 1]);
-    if (path.isEmpty())
-        path = configuredDbPath(*core::openMainIni());
+    if (path.isEmpty()) {
+        const auto ini = core::openMainIni();
+        if (!ini->problem().isEmpty()) {
+            QTextStream(stderr) << ini->problem() << Qt::endl;
+            return 1;
+        }
+        path = configuredDbPath(*ini);
+    }
     return db::runCheckDbCommand(path);
 }
 

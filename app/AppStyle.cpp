@@ -34,6 +34,7 @@ QPushButton:hover { background-color: #e9e5e0; border-color: #5f5851; }
 QPushButton:pressed { background-color: #a9a29a; }
 QPushButton:default { border: 2px solid #4f4943; }
 QPushButton:disabled { color: #8a847d; background-color: #cfcac4; border-color: #aaa39b; }
+QPushButton[fieldButton="true"] { padding: 0px; min-height: 0px; min-width: 0px; }
 QLineEdit, QComboBox, QSpinBox, QTextEdit, QPlainTextEdit {
     background-color: #f6f4f1;
     color: #1f1c19;

@@ -5,7 +5,7 @@ namespace app {
 
 // The program's application object. An error that no window handler caught
 // ends up here instead of tearing the program down: its message is shown and
-// the program runs on.
+// the program runs on. It also speaks Qt's own texts in Russian.
 class Application : public QApplication
 {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "GL.h"
 
+#include "AccessStart.h"
 #include "InfoForm.h"
 #include "JournalView.h"
 #include "MealRegistration.h"
@@ -22,6 +23,7 @@
 #include "db/DBTools.h"
 #include "db/RecordSet.h"
 #include "db/StructureCheck.h"
+#include "mdbimport/AccessFile.h"
 #include "scanner/ScannerController.h"
 #include "staff/List.h"
 #include "staff/ListDop.h"
@@ -31,6 +33,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -46,8 +50,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -73,6 +79,15 @@ QLabel *makeBigLabel(const QString &name, const QString &text, int pointSize, QW
     l->setFont(f);
     l->setAlignment(Qt::AlignCenter);
     return l;
+}
+
+// An empty file is an empty SQLite database. Made through SQLite's own
+// rules would need a connection; a new file has no connection to disturb.
+void createEmptyFile(const QString &path)
+{
+    QFile f(path);
+    if (f.open(QIODevice::NewOnly | QIODevice::WriteOnly))
+        f.close();
 }
 
 // Runs a step whose errors must never stop the caller (shutdown, optional steps).
@@ -371,6 +386,14 @@ void TGLForm::wireLogic()
     connect(m_registration, &MealRegistration::focusDobavlenie, this,
             &TGLForm::FokusirovatKnopkuDobavlenie);
     connect(Dobavlenie, &QPushButton::clicked, this, &TGLForm::DobavlenieClick);
+    // "Удалить" names the Delete key in its tooltip: the key does what the
+    // button does. An edit field keeps the key for its text (it claims the
+    // key before a window shortcut sees it).
+    auto *deleteKey = new QShortcut(QKeySequence(Qt::Key_Delete), this);
+    connect(deleteKey, &QShortcut::activated, this, [this] {
+        if (Udalenie->isEnabled() && Udalenie->isVisible())
+            Udalenie->click();
+    });
     connect(ButtonVvodShtrKoda, &QPushButton::clicked, this, &TGLForm::ObrabotkaShtrichKoda);
     const auto soundChecks = [this] {
         m_registration->setSoundChecks({CheckBoxUspeh->isChecked(), CheckBoxUzseEL->isChecked(),
@@ -442,17 +465,23 @@ void TGLForm::FormShow()
 
     try {
         const auto ini = core::openMainIni();
+        // The settings file exists once the program has run here: from then
+        // on a missing default database is missing, not new.
+        const bool firstStart = !QFileInfo::exists(ini->path());
+        const QString iniProblem = ini->problem();
         const app::GLFormSettings s = app::readMainSettings(*ini, n);
         setWindowTitle(QStringLiteral("Трапезон 2.1.0   ") + s.NameOP);
 
         // A new installation starts at once on an empty database beside the
         // program; a path the administrator chose is never created silently.
-        if (QDir::cleanPath(n.PutKFayluBD) == QDir::cleanPath(core::defaultDbPath())
-            && !QFileInfo::exists(n.PutKFayluBD)) {
-            QFile f(n.PutKFayluBD);
-            if (f.open(QIODevice::WriteOnly))
-                f.close();
-        }
+        if (firstStart && QDir::cleanPath(n.PutKFayluBD) == QDir::cleanPath(core::defaultDbPath())
+            && !QFileInfo::exists(n.PutKFayluBD))
+            createEmptyFile(n.PutKFayluBD);
+
+        // A database brought from the Windows program is an Access file:
+        // offered for conversion before anything opens it.
+        if (mdbimport::AccessFile::isAccessFile(n.PutKFayluBD))
+            n.PutKFayluBD = app::offerAccessConversion(this, n.PutKFayluBD, *ini);
 
         m_columnWidths = s.columnWidths;
         QList<db::RecordSet::Column> columns = app::JournalView::kolonki();
@@ -476,7 +505,14 @@ void TGLForm::FormShow()
 
         VidPitaniya->setItemIndex(app::startMealType(s.NastrPriStarte, s.Vid, s.NastrIsklNP));
 
-        if (!PodklucheniyeKBD()) {
+        // Without its settings the program does not know its database: it
+        // must not register into another one.
+        if (!iniProblem.isEmpty())
+            core::showMessage(iniProblem, core::Icon::Error);
+        if (!iniProblem.isEmpty() || !PodklucheniyeKBD()) {
+            // The scanner still answers, so that a scan says why nothing
+            // is registered instead of vanishing.
+            ignoringErrors([this] { m_scanner->ObnovitRabotuSoScanerom(); });
             closeSplash();
             return;
         }
@@ -513,18 +549,34 @@ void TGLForm::FormShow()
 bool TGLForm::PodklucheniyeKBD()
 {
     const auto &n = core::pv().Nastroyki;
-    if (!QFileInfo(n.PutKFayluBD).isFile()) {
+    if (!QFileInfo::exists(n.PutKFayluBD)) {
         core::showMessage(QStringLiteral("Файл базы данных по указанному пути ") + n.PutKFayluBD
                               + QStringLiteral(" не существует"),
                           core::Icon::Error);
         return false;
     }
+    if (!waitWhileLocked(n.PutKFayluBD))
+        return false;
     try {
-        db::ProverkaStrukturiBD(n.PutKFayluBD, n.BDLogin, n.BDPass);
-        FDConnection1->open(n.PutKFayluBD, n.BDLogin, n.BDPass);
-        FDConnectionUsers->open(n.PutKFayluBD, n.BDLogin, n.BDPass);
+        const db::StructureReport report = db::ProverkaStrukturiBD(n.PutKFayluBD, n.BDLogin, n.BDPass);
+        if (!report.failure.isEmpty()) {
+            const QString text = report.refused
+                                     ? report.failure
+                                     : QStringLiteral("Проверка структуры базы данных ")
+                                           + n.PutKFayluBD + QStringLiteral(" прервана: ")
+                                           + report.failure;
+            core::showMessage(core::errorText(QStringLiteral("EDatabaseError"), text, true),
+                              core::Icon::Error);
+            return false;
+        }
+        FDConnection1->openConfigured();
+        FDConnectionUsers->openConfigured();
         FDConnection1->exec(QStringLiteral("SELECT * from CRLogString"));
-        FDConnection1->exec(QStringLiteral("DELETE * from CRLogString"));
+        // A file the program may not write is still shown; registrations
+        // are then refused with the read-only message.
+        const bool readOnly = FDConnection1->isReadOnly();
+        if (!readOnly)
+            FDConnection1->exec(QStringLiteral("DELETE * from CRLogString"));
         // In query mode the journal view loads its rows at each refresh.
         if (!m_journalView->queryMode()) {
             FDQuery1->setSql(QStringLiteral("SELECT * from SpisokDoc"));
@@ -532,11 +584,45 @@ bool TGLForm::PodklucheniyeKBD()
         }
         FDQueryUsers->setSql(QStringLiteral("SELECT * from Users"));
         FDQueryUsers->open();
+        if (readOnly)
+            core::showMessage(QStringLiteral("База данных ") + n.PutKFayluBD
+                                  + QStringLiteral(" открыта только для чтения: журнал можно "
+                                                   "просматривать, но питание не будет "
+                                                   "зарегистрировано. Дайте программе право "
+                                                   "записи в файл и его папку и перезапустите её."),
+                              core::Icon::Warning);
         return true;
     } catch (const std::exception &e) {
         core::showError(e, true);
     }
     return false;
+}
+
+bool TGLForm::waitWhileLocked(const QString &path)
+{
+    constexpr qint64 kLockWaitMs = 30000;
+    if (!db::databaseBusy(path))
+        return true;
+    // Another program is writing: wait for it with the window alive and the
+    // wait on show, then give up with the message that says what to do.
+    QElapsedTimer waited;
+    waited.start();
+    while (db::databaseBusy(path)) {
+        const qint64 left = (kLockWaitMs - waited.elapsed() + 999) / 1000;
+        if (left <= 0) {
+            statusBar()->clearMessage();
+            core::showMessage(db::databaseBusyText(path), core::Icon::Error);
+            return false;
+        }
+        const QString text = QStringLiteral("База данных занята другой программой. Ожидание: ")
+                             + QString::number(left) + QStringLiteral(" с");
+        statusBar()->showMessage(text);
+        QEventLoop pause;
+        QTimer::singleShot(200, &pause, &QEventLoop::quit);
+        pause.exec();
+    }
+    statusBar()->clearMessage();
+    return true;
 }
 
 void TGLForm::applyMealTypeToControls(int index)

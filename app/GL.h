@@ -96,6 +96,7 @@ private:
     void applyColumnWidths();
     void writeMainSettings();
     void closeSplash();
+    bool waitWhileLocked(const QString &path);
 
     void DobavlenieClick();
     void UdalenieClick();

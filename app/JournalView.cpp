@@ -8,21 +8,15 @@
 #include "db/Connection.h"
 #include "db/DBTools.h"
 
+#include <QSqlQuery>
+
 namespace app {
 
 namespace {
 const QString kTable = QStringLiteral("SpisokDoc");
 const QString kSortField = QStringLiteral("NMDateTimeTeh_Obrat");
 const QString kDeleteAction = QStringLiteral("УдалениеГлавная");
-
-// Compares a cell with a text without copying it: the duplicate search runs
-// over the whole journal in filter mode, at every registration.
-bool cellEquals(const QVariant &cell, const QString &text)
-{
-    if (cell.typeId() == QMetaType::QString)
-        return *static_cast<const QString *>(cell.constData()) == text;
-    return !cell.isNull() && cell.toString() == text;
-}
+const QString kFilterField = QStringLiteral("NMAllTeh");
 } // namespace
 
 JournalView::JournalView(QObject *parent)
@@ -38,6 +32,9 @@ void JournalView::setRecordSet(db::RecordSet *journal)
     if (!m_journal)
         return;
     m_journal->setTable(kTable);
+    // The filter reads NMAllTeh alone: a journal of a million rows keeps
+    // that and the sort key in memory, and reads rows whole as they are shown.
+    m_journal->setHeldFields({kFilterField});
     m_journal->setFilter([this](const db::RecordSet &, const db::RecordSet::Row &row) {
         return FDQuery1FilterRecord(row);
     });
@@ -102,7 +99,7 @@ QString JournalView::filterKey() const
 void JournalView::rebuildKeyCache()
 {
     m_keyUpper = filterKey().toUpper();
-    m_allTehIndex = m_journal ? m_journal->fieldIndex(QStringLiteral("NMAllTeh")) : -1;
+    m_allTehIndex = m_journal ? m_journal->fieldIndex(kFilterField) : -1;
 }
 
 bool JournalView::FDQuery1FilterRecord(const db::RecordSet::Row &row) const
@@ -234,28 +231,27 @@ int JournalView::kolVo() const
 
 void JournalView::pokazatKolVo() { emit kolVoChanged(QString::number(kolVo())); }
 
+QString JournalView::zaprosPovtora()
+{
+    return QStringLiteral("SELECT 1 FROM SpisokDoc WHERE NMDateVid = ? AND NMVid = ?"
+                          " AND NMUserGUID = ? AND NMFIO = ? LIMIT 1");
+}
+
 bool JournalView::uzheZaregistrirovan(const QString &fio, const QString &userGuid,
                                       const QString &vid, const QString &date) const
 {
     if (!m_journal || !m_journal->isOpen())
         return false;
-    const int iFio = m_journal->fieldIndex(QStringLiteral("NMFIO"));
-    const int iGuid = m_journal->fieldIndex(QStringLiteral("NMUserGUID"));
-    const int iVid = m_journal->fieldIndex(QStringLiteral("NMVid"));
-    const int iDate = m_journal->fieldIndex(QStringLiteral("NMDateVid"));
-    if (iFio < 0 || iGuid < 0 || iVid < 0 || iDate < 0)
+    db::Connection *connection = m_journal->connection();
+    if (!connection || !connection->isOpen())
         return false;
-    // Every loaded row, whatever the name filter hides: a name typed into
-    // the search must never let a second meal through. The date is the
-    // most selective field, so it is compared first.
-    const int n = m_journal->sourceCount();
-    for (int i = 0; i < n; ++i) {
-        const db::RecordSet::Row &r = m_journal->sourceRow(i);
-        if (cellEquals(r.at(iDate), date) && cellEquals(r.at(iFio), fio)
-            && cellEquals(r.at(iVid), vid) && cellEquals(r.at(iGuid), userGuid))
-            return true;
-    }
-    return false;
+    QSqlQuery q = connection->prepare(zaprosPovtora());
+    q.addBindValue(date);
+    q.addBindValue(vid);
+    q.addBindValue(userGuid);
+    q.addBindValue(fio);
+    db::Connection::execPrepared(q);
+    return q.next();
 }
 
 bool JournalView::ensureOpen()

@@ -93,11 +93,15 @@ public:
     // For registration. Loads the journal when it is not loaded yet; false
     // when it cannot be (the error has been shown).
     bool ensureOpen();
-    // Whether the journal holds a row of this name,
-    // employee, meal type and date; every loaded row counts, also those a
-    // name filter hides.
+    // Whether the journal table holds a row of this name, employee, meal
+    // type and date, asked of the table through its index on the day, meal
+    // type and employee: every row counts, also those a name filter hides,
+    // those of a day boundary and those another program wrote since the
+    // last re-read. False while the journal is not open; raises
+    // core::Error when the table cannot be asked.
     bool uzheZaregistrirovan(const QString &fio, const QString &userGuid,
                              const QString &vid, const QString &date) const;
+    static QString zaprosPovtora();   // the statement it asks, with four values
     // Writes a new row (committed before it returns) and adds it to the
     // grid; raises core::Error when it cannot be saved, leaving the grid as it was.
     void dobavitZapis(const QVariantMap &values);

@@ -8,6 +8,7 @@
 #include "core/TextUtil.h"
 #include "db/DBTools.h"
 #include "db/Money.h"
+#include "staff/PolyaSotrudnika.h"
 
 #include <QVariantMap>
 
@@ -57,7 +58,13 @@ MealRegistration::MealRegistration(JournalView &journal, QObject *parent)
 
 MealRegistration::~MealRegistration() = default;
 
-void MealRegistration::setEmployees(db::RecordSet *users) { m_users = users; }
+void MealRegistration::setEmployees(db::RecordSet *users)
+{
+    m_users = users;
+    // A card or barcode is found by a hash, not by walking 50,000 rows.
+    if (m_users)
+        m_users->setIndexedFields({QStringLiteral("NMCardNum"), QStringLiteral("ShtrKod")});
+}
 void MealRegistration::setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
 
 void MealRegistration::setClock(Clock clock)
@@ -121,7 +128,7 @@ void MealRegistration::DobavlenieUsera(bool rukami, const QString &card, const Q
     if (m_busy) {
         // A question or modal window of the running registration is open:
         // this entry is served right after it.
-        m_waiting.push_back(entry);
+        wait(entry);
         return;
     }
     m_busy = true;
@@ -129,14 +136,49 @@ void MealRegistration::DobavlenieUsera(bool rukami, const QString &card, const Q
     serveWaiting();
 }
 
+void MealRegistration::wait(const Entry &entry)
+{
+    Entry waiting = entry;
+    waiting.unknown = !entry.rukami && findEmployee(entry) < 0;
+    if (m_waiting.size() < kMaxWaiting && (!waiting.unknown || m_waitingUnknown < kMaxWaitingUnknown)) {
+        m_waiting.push_back(waiting);
+        if (waiting.unknown)
+            ++m_waitingUnknown;
+        return;
+    }
+    // A burst of noise refuses thousands of entries: one sound per moment.
+    if (!m_lastRefusalSound.isValid() || m_lastRefusalSound.elapsed() >= 300) {
+        core::beep(core::Beep::Error);
+        m_lastRefusalSound.start();
+    }
+    const QString what = !entry.card.isEmpty() ? QStringLiteral("карта ") + entry.card
+                                               : QStringLiteral("штрихкод ") + entry.shtrikhKod;
+    PokazVStatusBare(QStringLiteral("Не принято (") + what
+                     + QStringLiteral("): слишком много отметок ждут закрытия окна сообщения. "
+                                      "Закройте окно и повторите."));
+}
+
 void MealRegistration::serveWaiting()
 {
     while (!m_waiting.empty()) {
         const Entry next = m_waiting.front();
         m_waiting.pop_front();
+        if (next.unknown)
+            --m_waitingUnknown;
         registerOne(next);
     }
     m_busy = false;
+}
+
+int MealRegistration::findEmployee(const Entry &entry) const
+{
+    const bool byCard = !entry.card.isEmpty() && entry.shtrikhKod.isEmpty();
+    const bool byBarcode = entry.card.isEmpty() && !entry.shtrikhKod.isEmpty();
+    if (!byCard && !byBarcode)
+        return -1;
+    const QString key = byCard ? QStringLiteral("NMCardNum") : QStringLiteral("ShtrKod");
+    const QString wanted = byCard ? entry.card : entry.shtrikhKod;
+    return m_users && m_users->isOpen() ? m_users->findSource(key, wanted) : -1;
 }
 
 bool MealRegistration::identify(const Entry &entry)
@@ -149,19 +191,8 @@ bool MealRegistration::identify(const Entry &entry)
         return true;   // nothing to look up: the name check below answers
 
     clearBuffer();
-    const QString key = byCard ? QStringLiteral("NMCardNum") : QStringLiteral("ShtrKod");
     const QString wanted = byCard ? entry.card : entry.shtrikhKod;
-    int found = -1;
-    const int keyIndex = m_users && m_users->isOpen() ? m_users->fieldIndex(key) : -1;
-    if (keyIndex >= 0) {
-        const int n = m_users->sourceCount();
-        for (int i = 0; i < n; ++i) {
-            if (m_users->sourceRow(i).at(keyIndex).toString() == wanted) {
-                found = i;
-                break;
-            }
-        }
-    }
+    const int found = findEmployee(entry);
     if (found < 0) {
         if (m_sounds.neProshla)
             ButtonNeProshlaClick();
@@ -171,21 +202,13 @@ bool MealRegistration::identify(const Entry &entry)
         return false;
     }
 
-    const db::RecordSet::Row &row = m_users->sourceRow(found);
-    const auto field = [&](const char *name) {
-        const int i = m_users->fieldIndex(QString::fromLatin1(name));
-        return i >= 0 ? row.at(i).toString() : QString();
+    const auto pole = [&](const QString &field) {
+        const int i = m_users->fieldIndex(field);
+        return i >= 0 ? m_users->sourceRow(found).at(i).toString() : QString();
     };
     core::TBuferSotrudnika &b = core::pv().BuferSotrudnika;
-    b.FIO = field("NM");
-    b.Org = field("NMOrg");
-    b.Podr = field("NMPodr");
-    b.Dolj = field("NMDolj");
-    b.TabNum = field("NMTabNum");
-    b.CardNum = field("NMCardNum");
-    b.ITR = field("NMITR");
-    b.RecID = field("RecID");
-    b.ShtrKod = field("ShtrKod");
+    staff::zapolnitBufer(b, pole);
+    b.RecID = pole(QStringLiteral("RecID"));
     return true;
 }
 
@@ -197,8 +220,21 @@ bool MealRegistration::applyPrice(int vidIndex)
     if (!n.VestiUtchetStoimosti)
         return true;
     b.Stoimost = configuredPrice(vidIndex);
-    if (n.OtobrazhatPanelVvodaStoimosti && m_hooks.vvodStoimosti && !m_hooks.vvodStoimosti())
-        return false;
+    if (n.OtobrazhatPanelVvodaStoimosti) {
+        // The operator asked to confirm every price: never register one unasked.
+        if (!m_hooks.vvodStoimosti) {
+            core::beep(core::Beep::Default);
+            core::showMessage(
+                QStringLiteral("Включён ввод стоимости при каждой регистрации, но окно ввода "
+                               "стоимости недоступно. Питание не зарегистрировано.\r\n"
+                               "Отключите галочку \"Отображать панель ввода стоимости\" в "
+                               "настройках стоимости или обратитесь к администратору."),
+                core::Icon::Warning);
+            return false;
+        }
+        if (!m_hooks.vvodStoimosti())
+            return false;
+    }
     const std::optional<db::Money> price = db::Money::fromText(b.Stoimost);
     if (!price) {
         core::beep(core::Beep::Default);
@@ -257,8 +293,19 @@ void MealRegistration::registerOne(const Entry &entry)
         return;
     }
 
-    if (!n.RazreshitPitaniyeNeskolkoRaz
-        && m_journal.uzheZaregistrirovan(b.FIO, b.RecID, vid, date)) {
+    bool uzhe = false;
+    if (!n.RazreshitPitaniyeNeskolkoRaz) {
+        try {
+            uzhe = m_journal.uzheZaregistrirovan(b.FIO, b.RecID, vid, date);
+        } catch (const std::exception &e) {
+            // Unasked, the rule cannot be kept: register nothing.
+            if (m_sounds.neProshla)
+                ButtonNeProshlaClick();
+            core::showError(e, true);
+            return;
+        }
+    }
+    if (uzhe) {
         PokazVStatusBare(b.FIO + QStringLiteral("   УЖЕ БЫЛ ЗАРЕГИСТРИРОВАН. ") + date
                          + QStringLiteral(" - ") + vid);
         if (m_sounds.uzheEl)

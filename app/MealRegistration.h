@@ -2,6 +2,7 @@
 #include "db/RecordSet.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <deque>
@@ -21,7 +22,11 @@ class JournalView;
 //
 // A registration runs to its end before the next one starts: a card or
 // barcode that arrives while a question or a modal window of a registration
-// is open waits and is registered right after it.
+// is open waits and is registered right after it. The wait is bounded, and
+// codes that no employee carries (line noise, a foreign card) get only a few
+// places in it, so that they cannot crowd out the employees scanning behind
+// them; an entry beyond the bound is refused with the error sound and a
+// status line.
 class MealRegistration : public QObject
 {
     Q_OBJECT
@@ -41,7 +46,8 @@ public:
         // filled BuferSotrudnika). Unset: nothing is picked.
         std::function<bool()> vibratSotrudnika;
         // The price entry window, shown modally; true when confirmed with
-        // the price written into BuferSotrudnika. Unset: confirmed.
+        // the price written into BuferSotrudnika. Unset while price entry is
+        // on: the registration is refused with a message.
         std::function<bool()> vvodStoimosti;
         // OtrisovkaFormiPhoto + OtobrazheniyePhoto(name), and ZakritiyeFormiPhoto.
         std::function<void(const QString &fio)> pokazatPhoto;
@@ -49,6 +55,11 @@ public:
     };
 
     using Clock = std::function<QDateTime()>;
+
+    // Entries that may wait while a registration's box is open, and how many
+    // of them may be codes no employee carries.
+    static constexpr std::size_t kMaxWaiting = 16;
+    static constexpr std::size_t kMaxWaitingUnknown = 3;
 
     explicit MealRegistration(JournalView &journal, QObject *parent = nullptr);
     ~MealRegistration() override;
@@ -92,8 +103,12 @@ private:
         bool rukami;
         QString card;
         QString shtrikhKod;
+        bool unknown = false;   // no employee carried it when it began to wait
     };
     void registerOne(const Entry &entry);
+    void wait(const Entry &entry);
+    // The employee row carrying the entry's card or barcode, or -1.
+    int findEmployee(const Entry &entry) const;
     void serveWaiting();   // the entries that arrived meanwhile, then not busy
     bool identify(const Entry &entry);
     bool applyPrice(int vidIndex);
@@ -106,6 +121,8 @@ private:
     Clock m_clock;
     bool m_busy = false;
     std::deque<Entry> m_waiting;
+    std::size_t m_waitingUnknown = 0;   // of m_waiting, entries no employee carries
+    QElapsedTimer m_lastRefusalSound;
 };
 
 } // namespace app

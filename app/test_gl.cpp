@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -47,6 +48,13 @@ void removeDatabase(const QString &path)
 {
     for (const char *suffix : {"", "-wal", "-shm"})
         QFile::remove(path + QLatin1String(suffix));
+}
+
+// The program has run here before: its settings file and database exist.
+void createDefaultDatabase()
+{
+    QFile f(core::defaultDbPath());
+    QVERIFY(f.open(QIODevice::WriteOnly));
 }
 
 void writeIni(const QList<std::tuple<QString, QString, QString>> &values)
@@ -187,6 +195,7 @@ private slots:
         writeIni({{"VidPitaniya", "NastrPriStarte", QString::number(rule)},
                   {"VidPitaniya", "Vid", QString::number(vid)},
                   {"VidPitaniya", "NastrIsklNP", isklNP ? "1" : "0"}});
+        createDefaultDatabase();
         auto w = start();
         QCOMPARE(child<TRadioGroup>(*w, "VidPitaniya")->itemIndex(), item);
         QCOMPARE(core::pv().VsePitaniya, item == 0 ? QStringLiteral("Да") : QStringLiteral("Нет"));
@@ -198,6 +207,7 @@ private slots:
     void shortDatabasePathMeansDefault()
     {
         writeIni({{"Options", "EditPutKFayluBD", "ab"}});
+        createDefaultDatabase();
         auto w = start();
         QCOMPARE(core::pv().Nastroyki.PutKFayluBD, core::defaultDbPath());
         QVERIFY(w->isConnected());
@@ -409,6 +419,15 @@ private slots:
         QCOMPARE(messages().texts(), QStringList{QStringLiteral("диск полон")});
         auto w = start();
         QVERIFY(w->isVisible());
+    }
+
+    // Qt's standard texts are Russian: button boxes, the edit fields' menu.
+    void qtTextsAreRussian()
+    {
+        QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
+        QCOMPARE(box.button(QDialogButtonBox::Save)->text(), QStringLiteral("Сохранить"));
+        QCOMPARE(QCoreApplication::translate("QLineEdit", "Select All"), QStringLiteral("Выделить всё"));
     }
 
     // "Справка" -> "Информация" shows where the program keeps its files.

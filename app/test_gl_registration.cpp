@@ -173,6 +173,38 @@ private slots:
         QCOMPARE(counter->text(), QStringLiteral("1"));
     }
 
+    // The Delete key is "Удалить" (its tooltip says so): same question, same
+    // rows; in an edit field it deletes a character instead.
+    void deleteKeyDeletesLikeTheButton()
+    {
+        prepare(0, {QStringLiteral("Иванов Иван"), QStringLiteral("Петров Пётр")});
+        auto w = start();
+        chooseMeal(*w, 2);
+        QCOMPARE(child<QPushButton>(*w, "Udalenie")->toolTip(), QStringLiteral("Del"));
+        auto *grid = child<QTableView>(*w, "DBGrid1");
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(0, 0));
+
+        m_services->messages().defaultAnswer = core::Answer::Cancel;
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QCOMPARE(m_services->messages().texts(), QStringList{"Подтвердить удаление?"});
+        QCOMPARE(journalRows(), 2);
+
+        m_services->messages().defaultAnswer = core::Answer::Ok;
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QCOMPARE(journalRows(), 1);
+        QCOMPARE(child<QLabel>(*w, "LabelKolVo")->text(), QStringLiteral("1"));
+
+        auto *field = child<QLineEdit>(*w, "GLEditShtrKod");
+        field->setFocus();
+        field->setText(QStringLiteral("123"));
+        field->setCursorPosition(0);
+        QTest::keyClick(field, Qt::Key_Delete);
+        QCOMPARE(field->text(), QStringLiteral("23"));
+        QCOMPARE(journalRows(), 1);
+        QCOMPARE(m_services->messages().texts().size(), 2);
+    }
+
     // With the entry panel on, the main window's registration asks the price
     // in its window: a typed "0" becomes "0,00" and is refused when zero
     // prices are forbidden; a typed price is what the journal gets.

@@ -18,6 +18,12 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <atomic>
+#include <memory>
+#include <random>
+#include <thread>
+#include <utility>
+
 namespace {
 
 const QString kCode = QStringLiteral("2000000000015");
@@ -68,6 +74,38 @@ private:
         QVERIFY(com.flush());
     }
 
+    // The resident memory of this process, in kB.
+    static long residentKb()
+    {
+        QFile f(QStringLiteral("/proc/self/status"));
+        if (!f.open(QIODevice::ReadOnly))
+            return 0;
+        for (const QByteArray &line : f.readAll().split('\n'))
+            if (line.startsWith("VmRSS:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLong();
+        return 0;
+    }
+
+    // The main window of a counter whose scanner is on `pty`, shown.
+    struct Counter
+    {
+        scanner::PseudoTerminal pty;
+        testsupport::ServicesFixture services;
+        TGLForm gl;
+    };
+
+    std::unique_ptr<Counter> startCounter(int startRule)
+    {
+        auto c = std::make_unique<Counter>();
+        if (!c->pty.ok())
+            return nullptr;
+        prepareProgramFolder(c->pty, startRule);
+        if (QTest::currentTestFailed())
+            return nullptr;
+        c->gl.show();
+        return c;
+    }
+
     static int journalRows(const QString &where)
     {
         db::Connection c;
@@ -80,19 +118,15 @@ private:
 private slots:
     void scannedCodeRegistersAMeal()
     {
-        scanner::PseudoTerminal pty;
-        QVERIFY(pty.ok());
-        prepareProgramFolder(pty, 4);
-        testsupport::ServicesFixture services;
-        TGLForm gl;
-        gl.show();
-        QVERIFY(gl.isConnected());
-        QVERIFY2(gl.scannerController().isOpen(), qPrintable(services.messages().texts().join('\n')));
-        auto *field = gl.findChild<QLineEdit *>(QStringLiteral("GLEditShtrKod"));
+        const auto c = startCounter(4);
+        QVERIFY(c);
+        QVERIFY(c->gl.isConnected());
+        QVERIFY2(c->gl.scannerController().isOpen(), qPrintable(c->services.messages().texts().join('\n')));
+        auto *field = c->gl.findChild<QLineEdit *>(QStringLiteral("GLEditShtrKod"));
         QVERIFY(field);
 
-        QSignalSpy rx(&gl.scannerController(), &scanner::ScannerController::barcodeReceived);
-        QVERIFY(pty.send(kCode.toLatin1() + "\r\n"));
+        QSignalSpy rx(&c->gl.scannerController(), &scanner::ScannerController::barcodeReceived);
+        QVERIFY(c->pty.send(kCode.toLatin1() + "\r\n"));
         QVERIFY(rx.wait(3000));
         QCOMPARE(journalRows(QStringLiteral("ShtrKod = '%1' AND NMFIO = '%2' AND NMVid = 'Обед'")
                                  .arg(kCode, kName)),
@@ -100,36 +134,93 @@ private slots:
         QVERIFY(field->text().isEmpty());
 
         // Shutdown frees the port and keeps its settings for the next start.
-        gl.GL_ZavershenieRaboti();
-        QVERIFY(!gl.scannerController().isOpen());
+        c->gl.GL_ZavershenieRaboti();
+        QVERIFY(!c->gl.scannerController().isOpen());
         const core::IniFile com(scanner::comIniPath());
-        QCOMPARE(com.readString("ComPort", "Port", {}), pty.slavePath());
+        QCOMPARE(com.readString("ComPort", "Port", {}), c->pty.slavePath());
         QCOMPARE(core::IniFile(core::iniPath()).readBool("ScanerOptions", "Scaner_Ispolzovanie", false),
                  true);
     }
 
     void allTypesShowsButIgnoresTheCode()
     {
-        scanner::PseudoTerminal pty;
-        QVERIFY(pty.ok());
-        prepareProgramFolder(pty, 0);
-        testsupport::ServicesFixture services;
-        TGLForm gl;
-        gl.show();
-        QVERIFY(gl.scannerController().isOpen());
+        const auto c = startCounter(0);
+        QVERIFY(c);
+        QVERIFY(c->gl.scannerController().isOpen());
         QCOMPARE(core::pv().VsePitaniya, QStringLiteral("Да"));
-        auto *field = gl.findChild<QLineEdit *>(QStringLiteral("GLEditShtrKod"));
+        auto *field = c->gl.findChild<QLineEdit *>(QStringLiteral("GLEditShtrKod"));
 
-        QSignalSpy rx(&gl.scannerController(), &scanner::ScannerController::barcodeReceived);
-        QVERIFY(pty.send(kCode.toLatin1() + "\r\n"));
+        QSignalSpy rx(&c->gl.scannerController(), &scanner::ScannerController::barcodeReceived);
+        QVERIFY(c->pty.send(kCode.toLatin1() + "\r\n"));
         QVERIFY(rx.wait(3000));
-        QCOMPARE(field->text(), kCode + "\r\n");
+        QCOMPARE(field->text(), kCode);
         QCOMPARE(journalRows(QStringLiteral("1=1")), 0);
 
-        // The next notification replaces the text, it does not add to it.
-        QVERIFY(pty.send("42"));
+        // The next code replaces the text, it does not add to it.
+        QVERIFY(c->pty.send("42"));
         QVERIFY(rx.wait(3000));
         QCOMPARE(field->text(), QStringLiteral("42"));
+    }
+
+    // The employee scans while the box of the code before is still open: the
+    // code is registered once the box closes, not lost and not glued to the
+    // next one.
+    void scanDuringAMessageBoxIsServedAfterIt()
+    {
+        const auto c = startCounter(4);
+        QVERIFY(c);
+        QVERIFY(c->gl.scannerController().isOpen());
+
+        bool boxUp = false;
+        c->services.messages().onMessage = [&](const QString &) {
+            if (std::exchange(boxUp, true))
+                return;
+            QVERIFY(c->pty.send(kCode.toLatin1() + "\r\n"));
+            QTest::qWait(300); // the box's own loop, as a real box runs it
+            QCOMPARE(journalRows(QStringLiteral("1=1")), 0);
+        };
+        QVERIFY(c->pty.send("2999999999999\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(journalRows(QStringLiteral("ShtrKod = '%1'").arg(kCode)), 1, 3000);
+        QCOMPARE(c->services.messages().texts(), QStringList{"Штрихкод: \"2999999999999\" не найден."});
+    }
+
+    // Megabytes of line noise while a box is open hold no memory and do not
+    // crowd out the employee who scans right after them.
+    void lineNoiseDuringABoxNeitherGrowsNorBuries()
+    {
+        const auto c = startCounter(4);
+        QVERIFY(c);
+        QVERIFY(c->gl.scannerController().isOpen());
+
+        QByteArray noise(8 << 20, '\0');
+        std::mt19937 random(10);
+        for (char &c : noise)
+            c = char(random() & 0xFF);
+        long grown = -1;
+        bool boxUp = false;
+        c->services.messages().onMessage = [&](const QString &) {
+            if (std::exchange(boxUp, true))
+                return;
+            const long before = residentKb();
+            std::atomic<bool> sent{false};
+            std::thread scanner([&] {
+                c->pty.send(noise);
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                c->pty.send(kCode.toLatin1() + "\r\n");
+                sent = true;
+            });
+            QDeadlineTimer deadline(60000);
+            while (!sent && !deadline.hasExpired())
+                QTest::qWait(20);
+            QTest::qWait(300);
+            grown = residentKb() - before;
+            scanner.join();
+        };
+        QVERIFY(c->pty.send("2999999999999\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(journalRows(QStringLiteral("ShtrKod = '%1'").arg(kCode)), 1, 10000);
+        QVERIFY2(grown >= 0 && grown < 3000, qPrintable(QString::number(grown) + " kB"));
+        const QStringList notFound = c->services.messages().texts().filter(QStringLiteral("не найден"));
+        QVERIFY2(notFound.size() <= 1 + 3, qPrintable(notFound.join('\n')));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "test_registration_fixture.h"
+#include "db/StructureCheck.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -51,6 +52,7 @@ private slots:
     void deleting_data();
     void deleting();
     void newRowKeepsTheJournalOrder();
+    void duplicateRuleAsksTheIndex();
 };
 
 void TestJournal::nameSearch_data() { bothModes(); }
@@ -208,6 +210,28 @@ void TestJournal::newRowKeepsTheJournalOrder()
     QCOMPARE(f.lastStatus().contains(QStringLiteral("УЖЕ БЫЛ")), false);
     QCOMPARE(f.counter, QStringLiteral("5"));
     QCOMPARE(shownNames(f).at(1), QStringLiteral("Петров Пётр"));
+}
+
+// The duplicate rule is asked of the table at every registration: on a
+// journal of a million rows it must find the day's rows through the index
+// the structure check makes, not by reading the table.
+void TestJournal::duplicateRuleAsksTheIndex()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("CRDB.mdb"));
+    QFile(path).open(QIODevice::WriteOnly);
+    QCOMPARE(db::ProverkaStrukturiBD(path, QString(), QString(), {}).failure, QString());
+    db::Connection c;
+    c.open(path);
+    QSqlQuery q = c.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + app::JournalView::zaprosPovtora());
+    for (int i = 0; i < 4; ++i)
+        q.addBindValue(QStringLiteral("x"));
+    db::Connection::execPrepared(q);
+    QStringList plan;
+    while (q.next())
+        plan << q.value(3).toString();
+    QVERIFY2(plan.join('\n').contains(QStringLiteral("USING INDEX IX_SpisokDoc_Povtor")),
+             qPrintable(plan.join('\n')));
 }
 
 QTEST_MAIN(TestJournal)

@@ -28,6 +28,7 @@ private slots:
     void price();
     void failedSaveLeavesNoPhantomRow();
     void cardDuringQuestionWaitsItsTurn();
+    void waitingDuringAQuestionIsBounded();
     void byName_data();
     void byName();
 };
@@ -41,15 +42,18 @@ void TestRegistration::duplicateRule_data()
     QTest::addColumn<int>("secondVid");
     QTest::addColumn<int>("rows");
     QTest::addColumn<QString>("secondStatus");
+    QTest::addColumn<bool>("firstElsewhere"); // written by another program after the load
 
     const QString already = QStringLiteral("   УЖЕ БЫЛ ЗАРЕГИСТРИРОВАН. 05.02.2020 - Обед");
     const QString done = QStringLiteral("   Зарегистрирован. 05.02.2020 - ");
-    QTest::newRow("same barcode twice") << 0 << false << "" << 2 << 1 << already;
-    QTest::newRow("allowed several times") << 0 << true << "" << 2 << 2 << done + "Обед";
-    QTest::newRow("lunch then dinner") << 0 << false << "" << 3 << 2 << done + "Ужин";
-    QTest::newRow("hidden by a name search") << 0 << false << "Петр" << 2 << 1 << already;
-    QTest::newRow("query mode twice") << 1 << false << "" << 2 << 1 << already;
-    QTest::newRow("query mode, name search") << 1 << false << "Петр" << 2 << 1 << already;
+    QTest::newRow("same barcode twice") << 0 << false << "" << 2 << 1 << already << false;
+    QTest::newRow("allowed several times") << 0 << true << "" << 2 << 2 << done + "Обед" << false;
+    QTest::newRow("lunch then dinner") << 0 << false << "" << 3 << 2 << done + "Ужин" << false;
+    QTest::newRow("hidden by a name search") << 0 << false << "Петр" << 2 << 1 << already << false;
+    QTest::newRow("query mode twice") << 1 << false << "" << 2 << 1 << already << false;
+    QTest::newRow("query mode, name search") << 1 << false << "Петр" << 2 << 1 << already << false;
+    QTest::newRow("written elsewhere") << 0 << false << "" << 2 << 1 << already << true;
+    QTest::newRow("query mode, written elsewhere") << 1 << false << "" << 2 << 1 << already << true;
 }
 
 void TestRegistration::duplicateRule()
@@ -60,12 +64,17 @@ void TestRegistration::duplicateRule()
     QFETCH(int, secondVid);
     QFETCH(int, rows);
     QFETCH(QString, secondStatus);
+    QFETCH(bool, firstElsewhere);
 
     Fixture f(mode);
     core::pv().Nastroyki.RazreshitPitaniyeNeskolkoRaz = allowSeveral;
     f.registration.setSoundChecks({true, true, true});
     f.start(2);
-    QVERIFY(f.registration.ObrabotkaShtrichKoda(kIvanovCode));
+    if (firstElsewhere)
+        regtest::addMeal(f.setupConn, QStringLiteral("05.02.2020"), QStringLiteral("12:00:00"),
+                QStringLiteral("Обед"), kIvanov, kIvanovId);
+    else
+        QVERIFY(f.registration.ObrabotkaShtrichKoda(kIvanovCode));
     QCOMPARE(f.dbCount(), 1);
     if (!nameFilter.isEmpty()) {
         f.view.EditOtborChange(nameFilter);
@@ -227,7 +236,8 @@ void TestRegistration::price_data()
     QTest::addColumn<bool>("kept");
     QTest::addColumn<bool>("zeroRefused");
     QTest::addColumn<QString>("lunchPrice");
-    QTest::addColumn<int>("entry");          // -1 no entry window, 0 cancelled, 1 confirmed
+    QTest::addColumn<int>("entry");          // -1 entry off, 0 cancelled, 1 confirmed,
+                                             // 2 entry on but no entry window
     QTest::addColumn<QString>("entered");
     QTest::addColumn<QString>("message");
     QTest::addColumn<double>("stored");      // negative: no row
@@ -242,6 +252,10 @@ void TestRegistration::price_data()
         << "Стоимость питания \"12,5р\" не является числом. Питание не зарегистрировано." << -1.0;
     QTest::newRow("entry cancelled") << true << false << "125,50" << 0 << "" << "" << -1.0;
     QTest::newRow("entry changes price") << true << false << "125,50" << 1 << "99,90" << "" << 99.9;
+    QTest::newRow("entry on without its window") << true << false << "125,50" << 2 << "" <<
+        "Включён ввод стоимости при каждой регистрации, но окно ввода стоимости недоступно. "
+        "Питание не зарегистрировано.\r\nОтключите галочку \"Отображать панель ввода стоимости\" в "
+        "настройках стоимости или обратитесь к администратору." << -1.0;
     QTest::newRow("entry sets zero, refused") << true << true << "125,50" << 1 << "0,00"
                                               << "Питание с нулевой стоимостью запрещено!" << -1.0;
 }
@@ -263,17 +277,18 @@ void TestRegistration::price()
     n.StoimostObed = lunchPrice;
     n.OtobrazhatPanelVvodaStoimosti = entry >= 0;
     QString shownPrice;
-    f.registration.setHooks({{}, [&] {
-                                 shownPrice = core::pv().BuferSotrudnika.Stoimost;
-                                 if (entry == 1)
-                                     core::pv().BuferSotrudnika.Stoimost = entered;
-                                 return entry == 1;
-                             },
-                             {}, {}});
+    if (entry != 2)
+        f.registration.setHooks({{}, [&] {
+                                     shownPrice = core::pv().BuferSotrudnika.Stoimost;
+                                     if (entry == 1)
+                                         core::pv().BuferSotrudnika.Stoimost = entered;
+                                     return entry == 1;
+                                 },
+                                 {}, {}});
     f.start(2);
     f.registration.SrabotkaSchitivatelyaGL(kIvanovCard);
 
-    if (entry >= 0)
+    if (entry == 0 || entry == 1)
         QCOMPARE(shownPrice, lunchPrice);
     QCOMPARE(f.messages(), message.isEmpty() ? QStringList() : QStringList{message});
     if (!message.isEmpty())
@@ -336,6 +351,43 @@ void TestRegistration::cardDuringQuestionWaitsItsTurn()
     QCOMPARE(f.dbCount(), 2);
     QCOMPARE(f.dbCount(QStringLiteral("NMFIO = 'Петров Пётр'")), 1);
     QCOMPARE(f.counter, QStringLiteral("2"));
+}
+
+// While the date question is open, unknown cards (noise) take only their few
+// places in the wait, the employees behind them still get theirs, and what
+// goes beyond the bound is refused with the error sound.
+void TestRegistration::waitingDuringAQuestionIsBounded()
+{
+    using app::MealRegistration;
+    Fixture f;
+    f.now = QDateTime(QDate(2020, 2, 6), QTime(10, 0, 0));
+    f.start(2);
+    f.view.MonthCalendar1Click(QDate(2020, 2, 5));
+    bool first = true;
+    f.services.messages().onMessage = [&](const QString &) {
+        if (!first)
+            return;
+        first = false;
+        for (int i = 0; i < 50; ++i)
+            f.registration.SrabotkaSchitivatelyaGL(QStringLiteral("FFFF%1").arg(i, 4, 10, QChar('0')));
+        f.registration.SrabotkaSchitivatelyaGL(QStringLiteral("00AB12CE"));
+        for (std::size_t i = 0; i < MealRegistration::kMaxWaiting; ++i)
+            f.registration.SrabotkaSchitivatelyaGL(QStringLiteral("00AB12CE"));
+        // The question's own beep, then one sound for the whole refused burst.
+        QCOMPARE(f.beeps(), (QList<Beep>{Beep::Default, Beep::Error}));
+        QVERIFY(f.lastStatus().contains(QStringLiteral("Не принято (карта 00AB12CE)")));
+    };
+    f.registration.SrabotkaSchitivatelyaGL(kIvanovCard);
+
+    // Ivanov, then the unknown cards' and Petrov's registrations, each with
+    // its date question; Petrov's repeats meet the duplicate rule.
+    const QStringList texts = f.messages();
+    QCOMPARE(texts.count(QStringLiteral("Карта: FFFF0000 не найдена.")), 1);
+    QCOMPARE(texts.filter(QStringLiteral("не найдена")).size(), int(MealRegistration::kMaxWaitingUnknown));
+    QCOMPARE(texts.filter(QStringLiteral("Дата открытого питания")).size(),
+             1 + int(MealRegistration::kMaxWaiting));
+    QCOMPARE(f.dbCount(), 2);
+    QCOMPARE(f.dbCount(QStringLiteral("NMFIO = 'Петров Пётр'")), 1);
 }
 
 void TestRegistration::byName_data()

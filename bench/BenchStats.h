@@ -1,6 +1,7 @@
 #pragma once
 // Median and 95th percentile of repeated runs, shared by the benchmarks.
 #include <QElapsedTimer>
+#include <QFile>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -36,6 +37,26 @@ inline Figures measure(int runs, const std::function<void()> &body)
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
     }
     return figures(std::move(ms));
+}
+
+// Peak resident memory of the process in MB since the last resetPeakMemory()
+// (VmHWM; Linux resets it through clear_refs), or -1 when unknown.
+inline double peakMemoryMb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
+inline void resetPeakMemory()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
 }
 
 } // namespace bench

@@ -5,18 +5,36 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QMainWindow>
 #include <QMessageBox>
 
 namespace core {
 
 namespace {
 
+// The window a box belongs to. Right after a dialog closes no window is
+// active yet, and a box without parent opens behind an always-on-top window
+// (a directory) and the program looks frozen: so the innermost open modal
+// window comes first, then the active window, then the main window.
+QWidget *boxParent()
+{
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *w : windows)
+        if (w->isVisible() && qobject_cast<QMainWindow *>(w))
+            return w;
+    return nullptr;
+}
+
 class BoxMessageService final : public MessageService
 {
 public:
     Answer ask(const QString &text, Buttons buttons, Icon icon, const QString &caption) override
     {
-        QMessageBox box(QApplication::activeWindow());
+        QMessageBox box(boxParent());
         // The program's own name, not the executable's, heads every box.
         box.setWindowTitle(caption.isEmpty() ? QStringLiteral("Трапезон") : caption);
         box.setText(text);
@@ -107,6 +125,12 @@ void showError(const std::exception &e, bool spaced)
     showMessage(own ? errorText(own->className(), own->message(), spaced)
                     : errorText(QStringLiteral("Exception"), QString::fromUtf8(e.what()), spaced),
                 Icon::Error);
+}
+
+void showUncaughtError(const std::exception &e)
+{
+    const auto *own = dynamic_cast<const Error *>(&e);
+    showMessage(own ? own->message() : QString::fromUtf8(e.what()), Icon::Error);
 }
 
 } // namespace core

@@ -48,4 +48,8 @@ QString errorText(const QString &className, const QString &message, bool spaced)
 // core::Error by its class name, anything else as "Exception" with its what().
 void showError(const std::exception &e, bool spaced);
 
+// The general error display: an error no window handler caught, shown by its
+// message alone with the error icon; the program runs on.
+void showUncaughtError(const std::exception &e);
+
 } // namespace core

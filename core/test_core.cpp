@@ -3,8 +3,15 @@
 #include "core/RegistryLogin.h"
 #include "core/TextUtil.h"
 
+#include "core/MessageService.h"
+
+#include <QApplication>
+#include <QDialog>
 #include <QFile>
+#include <QMainWindow>
+#include <QMessageBox>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QtTest>
 
 class TestCore : public QObject
@@ -60,6 +67,116 @@ private slots:
         QCOMPARE(ini.readString("GLForm", "NameOP", ""), QStringLiteral("Столовая №1, корпус 2"));
     }
 
+    // A hand-written file: values come back exactly as written, a write
+    // changes only its own line, and every other line stays as it was.
+    void iniValuesAsWrittenOtherLinesKept()
+    {
+        const QString path = core::programFile("hand.ini");
+        const QByteArray original =
+            "; настройки столовой\r\n"
+            "[GLForm]\r\n"
+            "NameOP=Столовая ООО \"Ромашка\"; корпус 2, этаж 1\r\n"
+            "Visota=700\r\n"
+            "\r\n"
+            "[options]\r\n"
+            "EditPutKFayluBD = /srv/база;копия, 2/CRDB.mdb \r\n"
+            "Формула=a=b=c\r\n"
+            "Чужой ключ=оставить\r\n";
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(original);
+        }
+        {
+            core::IniFile ini(path);
+            QCOMPARE(ini.problem(), QString());
+            QCOMPARE(ini.readString("GLForm", "NameOP", ""),
+                     QStringLiteral("Столовая ООО \"Ромашка\"; корпус 2, этаж 1"));
+            QCOMPARE(ini.readString("Options", "EditPutKFayluBD", ""),
+                     QStringLiteral("/srv/база;копия, 2/CRDB.mdb"));
+            QCOMPARE(ini.readString("OPTIONS", "формула", ""), QStringLiteral("a=b=c"));
+            QCOMPARE(ini.readInt("glform", "visota", 0), 700);
+            // Written back unchanged, one key changed, one added, one new section.
+            ini.writeString("GLForm", "NameOP", ini.readString("GLForm", "NameOP", ""));
+            ini.writeInt("GLForm", "Visota", 640);
+            ini.writeBool("GLForm", "WState", true);
+            ini.writeString("Sound", "OK", "1");
+            QVERIFY(ini.flush());
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(),
+                 QByteArray("; настройки столовой\r\n"
+                            "[GLForm]\r\n"
+                            "NameOP=Столовая ООО \"Ромашка\"; корпус 2, этаж 1\r\n"
+                            "Visota=640\r\n"
+                            "WState=1\r\n"
+                            "\r\n"
+                            "[options]\r\n"
+                            "EditPutKFayluBD = /srv/база;копия, 2/CRDB.mdb \r\n"
+                            "Формула=a=b=c\r\n"
+                            "Чужой ключ=оставить\r\n"
+                            "[Sound]\r\n"
+                            "OK=1\r\n"));
+    }
+
+    // Two objects on one file: the second flush keeps the first one's write.
+    void iniWritesOfTwoObjectsBothKept()
+    {
+        const QString path = core::programFile("two.ini");
+        QFile::remove(path);
+        core::IniFile a(path);
+        core::IniFile b(path);
+        a.writeString("S", "A", "1");
+        QVERIFY(a.flush());
+        b.writeString("S", "B", "2");
+        QVERIFY(b.flush());
+        const core::IniFile c(path);
+        QCOMPARE(c.readString("S", "A", ""), QStringLiteral("1"));
+        QCOMPARE(c.readString("S", "B", ""), QStringLiteral("2"));
+    }
+
+    // A file that cannot be read is named, read as defaults and never written.
+    void iniUnreadableFileNamedAndLeftAlone_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE[\0G\0]\0\r\0\n\0", 12);
+        QTest::newRow("binary") << QByteArray("[GLForm]\nNameOP=\0\x01\x02", 20);
+    }
+    void iniUnreadableFileNamedAndLeftAlone()
+    {
+        QFETCH(QByteArray, content);
+        const QString path = core::programFile("bad.ini");
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(content);
+        }
+        {
+            core::IniFile ini(path);
+            QVERIFY2(ini.problem().contains(path), qPrintable(ini.problem()));
+            QCOMPARE(ini.readString("GLForm", "NameOP", "def"), QStringLiteral("def"));
+            ini.writeString("GLForm", "NameOP", "x");
+            QVERIFY(!ini.flush());
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), content);
+    }
+
+    // Settings carried over from a Windows installation, in its code page.
+    void iniWindowsCodePageRead()
+    {
+        const QString path = core::programFile("cp.ini");
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write("[GLForm]\r\nNameOP=\xD1\xF2\xEE\xEB\xEE\xE2\xE0\xFF\r\n"); // "Столовая"
+        }
+        core::IniFile ini(path);
+        QCOMPARE(ini.readString("GLForm", "NameOP", ""), QStringLiteral("Столовая"));
+    }
+
     void registryLoginRoundTrip()
     {
         QCOMPARE(core::readDbLogin().user, QString());
@@ -67,6 +184,50 @@ private slots:
         const auto login = core::readDbLogin();
         QCOMPARE(login.user, QString("admin"));
         QCOMPARE(login.password, QString("secret"));
+    }
+
+    // A message raised right after a dialog closes, while no window is
+    // active yet, belongs to the window still open (here an always-on-top
+    // directory over the main window), not to no window at all.
+    void boxBelongsToTheWindowStillOpen()
+    {
+        QMainWindow main;
+        main.show();
+        QDialog directory(&main);
+        directory.setWindowFlag(Qt::WindowStaysOnTopHint);
+        QWidget *parentOfBox = nullptr;
+        bool boxShown = false;
+        QTimer::singleShot(0, &directory, [&] {
+            {
+                QDialog entry(&directory);
+                QTimer::singleShot(0, &entry, &QDialog::accept);
+                entry.exec();
+            }
+            QApplication::setActiveWindow(nullptr); // as the window manager leaves it
+            QTimer::singleShot(0, [&] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    boxShown = true;
+                    parentOfBox = box->parentWidget();
+                    box->accept();
+                }
+            });
+            core::showMessage(QStringLiteral("Наименование не заполнено!"));
+            directory.accept();
+        });
+        directory.exec();
+        QVERIFY(boxShown);
+        QCOMPARE(parentOfBox, &directory);
+
+        // With no dialog open and no active window: the main window.
+        QApplication::setActiveWindow(nullptr);
+        QTimer::singleShot(0, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                parentOfBox = box->parentWidget();
+                box->accept();
+            }
+        });
+        core::showMessage(QStringLiteral("Готово."));
+        QCOMPARE(parentOfBox, &main);
     }
 };
 

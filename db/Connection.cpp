@@ -2,6 +2,7 @@
 #include "db/SqlFunctions.h"
 #include "db/SqlDialect.h"
 #include "core/Error.h"
+#include "core/ProcessValues.h"
 
 #include <QAtomicInt>
 #include <QFile>
@@ -198,6 +199,18 @@ QString verifyDatabaseFile(const QString &path)
     return QString();
 }
 
+bool databaseBusy(const QString &path)
+{
+    if (!QFileInfo(path).isFile() || QFileInfo(path).size() == 0)
+        return false;
+    return (probe(path, "BEGIN IMMEDIATE", 0).code & 0xff) == SQLITE_BUSY;
+}
+
+QString databaseBusyText(const QString &path)
+{
+    return describeSqliteError(SQLITE_BUSY, QString(), path);
+}
+
 Connection::Connection() : m_name(nextConnectionName()) {}
 
 Connection::~Connection()
@@ -243,6 +256,12 @@ void Connection::open(const QString &path, const QString &user, const QString &p
         close();
         throw;
     }
+}
+
+void Connection::openConfigured()
+{
+    const core::TNastroyki &n = core::pv().Nastroyki;
+    open(n.PutKFayluBD, n.BDLogin, n.BDPass);
 }
 
 void Connection::close()

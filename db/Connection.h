@@ -34,6 +34,9 @@ public:
     // are kept for the callers' sake: a SQLite file has no login.
     void open(const QString &path, const QString &user = QString(),
               const QString &password = QString());
+    // Opens the database the in-memory settings name, with their user name
+    // and password: the way every window connects.
+    void openConfigured();
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }
@@ -111,6 +114,12 @@ QString checkDatabaseFile(const QString &path);
 // checkDatabaseFile and SQLite's quick integrity check of the whole file:
 // the check to pass before anything is written to a file at start-up.
 QString verifyDatabaseFile(const QString &path);
+
+// Whether another program holds the write lock of the database at `path`
+// now (a write of ours would have to wait for it). Asks without waiting.
+bool databaseBusy(const QString &path);
+// The message for a database another program keeps locked.
+QString databaseBusyText(const QString &path);
 
 // The Russian text for a SQLite result code (the extended code may be
 // given), naming the file and what to do; other codes keep `message`.

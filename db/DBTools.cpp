@@ -135,17 +135,29 @@ db::Connection *connection()
     return current().get();
 }
 
-QString OtkritBD(const QString &path, const QString &user, const QString &password)
+namespace {
+// A second OtkritBD replaces the first set; a failed one leaves none.
+template <typename Open> QString openRoutines(Open &&openIt)
 {
     return guarded([&] {
-        // A second OtkritBD replaces the first set; a failed one leaves none.
         current().reset();
         auto fresh = std::make_unique<db::Connection>();
-        fresh->open(path, user, password);
+        openIt(*fresh);
         current() = std::move(fresh);
         ensureReleasedAtExit();
         return kOk;
     });
+}
+} // namespace
+
+QString OtkritBD(const QString &path, const QString &user, const QString &password)
+{
+    return openRoutines([&](db::Connection &c) { c.open(path, user, password); });
+}
+
+QString OtkritBD()
+{
+    return openRoutines([](db::Connection &c) { c.openConfigured(); });
 }
 
 QString ZakritBD()

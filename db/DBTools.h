@@ -15,6 +15,8 @@ inline const QString kNetPodklucheniya = QStringLiteral("Подключение 
 inline const QString kRazd = QStringLiteral("$@&razd&@$");
 
 QString OtkritBD(const QString &path, const QString &user, const QString &password);
+// OtkritBD with the database path, user name and password of the in-memory settings.
+QString OtkritBD();
 QString ZakritBD();
 bool BDPodkluchena();
 QString ProverkaNalichiyaTablitsy(const QString &table);

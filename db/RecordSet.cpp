@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -93,13 +94,35 @@ bool digitsOnly(const QString &s)
     return true;
 }
 
+// Up to 19 digits fit one 64-bit number: the digits left-aligned, the
+// length breaking ties, which orders the texts as their characters do (a
+// prefix first). A million journal keys then take no string each.
+constexpr qsizetype kPackedDigits = 19;
+
+bool keepsPlainSort(const QVariant &v)
+{
+    if (v.typeId() != QMetaType::QString)
+        return true;
+    const QString &s = *static_cast<const QString *>(v.constData());
+    return s.size() <= kPackedDigits && digitsOnly(s);
+}
+
+quint64 packDigits(const QString &s)
+{
+    quint64 packed = 0;
+    for (qsizetype i = 0; i < kPackedDigits; ++i)
+        packed = packed * 10 + (i < s.size() ? quint64(s[i].unicode() - u'0') : 0);
+    return packed;
+}
+
 // One value's place in the sort: NULL first, then numbers by value, then
 // texts by collation (or plainly, see digitsOnly).
 struct SortKey
 {
-    int kind = 0; // 0 NULL, 1 number, 2 text
+    quint8 kind = 0;     // 0 NULL, 1 number, 2 text
+    quint8 length = 0;   // plain texts: the number of digits
     double number = 0;
-    QString plain;
+    quint64 digits = 0;  // plain texts: packDigits
     std::optional<QCollatorSortKey> text;
 };
 
@@ -109,9 +132,41 @@ int compareKeys(const SortKey &a, const SortKey &b)
         return a.kind < b.kind ? -1 : 1;
     if (a.kind == 1)
         return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
-    if (a.kind == 2)
-        return a.text ? a.text->compare(*b.text) : QString::compare(a.plain, b.plain);
+    if (a.kind == 2) {
+        if (a.text)
+            return a.text->compare(*b.text);
+        if (a.digits != b.digits)
+            return a.digits < b.digits ? -1 : 1;
+        return a.length < b.length ? -1 : (b.length < a.length ? 1 : 0);
+    }
     return 0;
+}
+
+// The key of a NULL, a number or a text that keeps plain comparison.
+SortKey plainKeyOf(const QVariant &v)
+{
+    SortKey k;
+    if (v.isNull())
+        return k;
+    if (isNumber(v)) {
+        k.kind = 1;
+        k.number = v.toDouble();
+        return k;
+    }
+    k.kind = 2;
+    const QString text = v.toString();
+    k.digits = packDigits(text);
+    k.length = quint8(text.size());
+    return k;
+}
+
+// "SELECT ..." without the trailing semicolons, to be wrapped in another SELECT.
+QString statementBody(const QString &sql)
+{
+    QString body = sql.trimmed();
+    while (body.endsWith(QLatin1Char(';')))
+        body = body.chopped(1).trimmed();
+    return body;
 }
 
 // Many journal columns repeat a few values (meal type, day, organisation,
@@ -157,10 +212,16 @@ private:
 
 struct RecordSet::Impl
 {
+    // Rows read whole at a time, and the rows first made known to the views
+    // of a set that holds its rows by their key fields.
+    static constexpr int kBlock = 256;
+
     Connection *connection = nullptr;
     QString table;          // as set by the caller
     QString sql;
     bool open = false;
+    QStringList heldNames;  // as set by the caller
+    QStringList indexNames; // as set by the caller
 
     // Of the last load.
     QString writeTable;     // the table written to; empty: the set is read-only
@@ -173,8 +234,19 @@ struct RecordSet::Impl
     std::vector<qint64> rowIds;
     std::vector<char> pass;         // the filter's verdict per source row
 
+    // A set whose rows are held by their key fields (lazy): every row keeps
+    // only the held fields in `held`; rows[s] stays empty until the row is
+    // read whole from the table by its rowid, when it is shown or asked for.
+    bool lazy = false;
+    std::vector<int> heldFields;    // field indexes, ascending
+    std::vector<int> heldSlot;      // per field: its place among heldFields, or -1
+    std::vector<QVariant> held;     // rows.size() x heldFields.size()
+    Row scratch;                    // what the filter judges of a lazy row
+
     std::vector<int> order;         // source rows in sort order (identity unsorted)
     std::vector<int> visible;       // the rows shown: `order` less the filtered out
+    int exposed = 0;                // leading shown rows the views know (rowCount)
+    bool changing = false;          // inside a layout change or a reset
 
     FilterFn filter;
     bool filtered = false;
@@ -186,39 +258,74 @@ struct RecordSet::Impl
     bool plainSort = false;         // the sort column's texts are all digits
     QCollator collator{QLocale(QLocale::Russian, QLocale::Russia)};
 
+    // Look-ups by value: per indexed field, each value's text to its source
+    // rows in ascending order.
+    struct FieldIndex
+    {
+        int field = -1;
+        QHash<QString, std::vector<int>> rows;
+    };
+    std::vector<FieldIndex> indexes;
+
     QList<Column> columns;
     std::vector<int> columnField;   // per grid column: field index or -1
 
     bool sorted() const { return sortField >= 0; }
+    size_t heldCount() const { return heldFields.size(); }
+    bool isRead(int s) const { return !rows[size_t(s)].isEmpty(); }
+
+    // A held field of a lazy row, or any field of a row read whole.
+    const QVariant &cell(int s, int f) const
+    {
+        if (lazy && heldSlot[size_t(f)] >= 0)
+            return held[size_t(s) * heldCount() + size_t(heldSlot[size_t(f)])];
+        return rows[size_t(s)][f];
+    }
 
     SortKey keyOf(const QVariant &v) const
     {
+        if (plainSort || v.isNull() || isNumber(v))
+            return plainKeyOf(v);
         SortKey k;
-        if (v.isNull())
-            return k;
-        if (isNumber(v)) {
-            k.kind = 1;
-            k.number = v.toDouble();
-            return k;
-        }
         k.kind = 2;
-        if (plainSort)
-            k.plain = v.toString();
-        else
-            k.text = collator.sortKey(v.toString());
+        k.text = collator.sortKey(v.toString());
         return k;
     }
 
-    // Sets the key of source row `s` (appending it for a new last row). A
-    // text that ends plain comparison turns every key into a collation key;
-    // the order of the rows stays, as both orders agree on digit texts.
-    void setKey(int s)
+    // The sort column of every source row. A lazy set that does not hold
+    // it reads it from the table.
+    std::vector<QVariant> sortValues()
     {
-        const QVariant &v = rows[size_t(s)][sortField];
-        if (plainSort && v.typeId() == QMetaType::QString && !digitsOnly(v.toString())) {
+        std::vector<QVariant> values(rows.size());
+        if (lazy && heldSlot[size_t(sortField)] < 0) {
+            readColumn(sortField, values);
+            return values;
+        }
+        for (size_t s = 0; s < rows.size(); ++s)
+            values[s] = cell(int(s), sortField);
+        return values;
+    }
+
+    void computeKeys(const std::vector<QVariant> &values)
+    {
+        plainSort = std::all_of(values.begin(), values.end(), keepsPlainSort);
+        keys.clear();
+        keys.reserve(values.size());
+        for (const QVariant &v : values)
+            keys.push_back(keyOf(v));
+    }
+
+    // Sets the key of source row `s` (appending it for a new last row) from
+    // its value `v`. A text that ends plain comparison turns every key into
+    // a collation key; the order of the rows stays, as both orders agree on
+    // digit texts.
+    void setKey(int s, const QVariant &v)
+    {
+        if (plainSort && !keepsPlainSort(v)) {
             plainSort = false;
+            const std::vector<QVariant> values = sortValues();
             for (size_t i = 0; i < keys.size(); ++i)
-                keys[i] = keyOf(rows[i][sortField]);
+                keys[i] = keyOf(values[i]);
         }
         if (size_t(s) == keys.size())
             keys.push_back(keyOf(v));
@@ -237,29 +344,34 @@ struct RecordSet::Impl
         return a < b;
     }
 
-    bool judge(const RecordSet &set, int source) const
+    bool judge(const RecordSet &set, int source)
     {
         if (!filtered || !filter)
             return true;
-        return filter(set, rows[size_t(source)]);
+        if (!lazy)
+            return filter(set, rows[size_t(source)]);
+        QVariant *out = scratch.data();
+        const QVariant *in = held.data() + size_t(source) * heldCount();
+        for (size_t j = 0; j < heldCount(); ++j)
+            out[heldFields[j]] = in[j];
+        return filter(set, scratch);
+    }
+
+    void computeOrder()
+    {
+        order.resize(rows.size());
+        std::iota(order.begin(), order.end(), 0);
+        if (sorted())
+            std::stable_sort(order.begin(), order.end(),
+                             [this](int a, int b) { return less(a, b); });
     }
 
     void computeKeysAndOrder()
     {
-        order.resize(rows.size());
-        std::iota(order.begin(), order.end(), 0);
         keys.clear();
-        if (!sorted())
-            return;
-        plainSort = std::all_of(rows.begin(), rows.end(), [this](const Row &r) {
-            const QVariant &v = r[sortField];
-            return v.typeId() != QMetaType::QString || digitsOnly(v.toString());
-        });
-        keys.reserve(rows.size());
-        for (const Row &r : rows)
-            keys.push_back(keyOf(r[sortField]));
-        std::stable_sort(order.begin(), order.end(),
-                         [this](int a, int b) { return less(a, b); });
+        if (sorted())
+            computeKeys(sortValues());
+        computeOrder();
     }
 
     void resolveSortField()
@@ -280,6 +392,203 @@ struct RecordSet::Impl
             return column < fields.size() ? column : -1;
         return column < int(columnField.size()) ? columnField[size_t(column)] : -1;
     }
+
+    // --- Look-ups by value
+
+    static QString indexText(const QVariant &v) { return v.toString(); }
+
+    void buildIndexes()
+    {
+        indexes.clear();
+        for (const QString &name : indexNames) {
+            const int f = fieldByLower.value(name.toLower(), -1);
+            if (f < 0 || std::any_of(indexes.begin(), indexes.end(),
+                                     [f](const FieldIndex &i) { return i.field == f; }))
+                continue;
+            FieldIndex index;
+            index.field = f;
+            index.rows.reserve(qsizetype(rows.size()));
+            // A lazy set asked for a look-up after its load reads the column.
+            std::vector<QVariant> column;
+            if (lazy && heldSlot[size_t(f)] < 0) {
+                column.resize(rows.size());
+                readColumn(f, column);
+            }
+            for (int s = 0; s < int(rows.size()); ++s) {
+                const QVariant &v = column.empty() ? cell(s, f) : column[size_t(s)];
+                if (!v.isNull())
+                    index.rows[indexText(v)].push_back(s);
+            }
+            indexes.push_back(std::move(index));
+        }
+    }
+
+    const FieldIndex *indexOf(int f) const
+    {
+        for (const FieldIndex &i : indexes)
+            if (i.field == f)
+                return &i;
+        return nullptr;
+    }
+
+    void indexAdd(FieldIndex &index, const QVariant &v, int s)
+    {
+        if (v.isNull())
+            return;
+        std::vector<int> &list = index.rows[indexText(v)];
+        list.insert(std::lower_bound(list.begin(), list.end(), s), s);
+    }
+
+    void indexRemove(FieldIndex &index, const QVariant &v, int s)
+    {
+        if (v.isNull())
+            return;
+        const auto it = index.rows.find(indexText(v));
+        if (it == index.rows.end())
+            return;
+        std::vector<int> &list = it.value();
+        list.erase(std::remove(list.begin(), list.end(), s), list.end());
+        if (list.empty())
+            index.rows.erase(it);
+    }
+
+    // --- Rows read whole (lazy sets)
+
+    QString selectByRowIds(const QString &columnsSql, const std::vector<int> &sources, size_t from,
+                           size_t to) const
+    {
+        QString ids;
+        for (size_t i = from; i < to; ++i) {
+            if (!ids.isEmpty())
+                ids += QLatin1Char(',');
+            ids += QString::number(rowIds[size_t(sources[i])]);
+        }
+        return QStringLiteral("SELECT rowid, ") + columnsSql + QStringLiteral(" FROM ")
+               + bracketed(writeTable) + QStringLiteral(" WHERE rowid IN (") + ids
+               + QStringLiteral(")");
+    }
+
+    // Reads the given source rows whole from the table. The held fields keep
+    // what the set holds, so a row changed in them by another connection is
+    // refused by the write guard; a row gone from the table shows them alone.
+    void fetch(const std::vector<int> &sources)
+    {
+        std::vector<int> wanted;
+        for (int s : sources)
+            if (!isRead(s))
+                wanted.push_back(s);
+        if (wanted.empty())
+            return;
+        QString columnsSql;
+        for (const QString &f : fields)
+            columnsSql += (columnsSql.isEmpty() ? QString() : QStringLiteral(", ")) + bracketed(f);
+        const int n = int(fields.size());
+        constexpr size_t kBatch = 500;
+        for (size_t from = 0; from < wanted.size(); from += kBatch) {
+            const size_t to = std::min(wanted.size(), from + kBatch);
+            QHash<qint64, int> place;
+            place.reserve(qsizetype(to - from));
+            for (size_t i = from; i < to; ++i)
+                place.insert(rowIds[size_t(wanted[i])], wanted[i]);
+            QSqlQuery q = connection->exec(selectByRowIds(columnsSql, wanted, from, to));
+            while (q.next()) {
+                const int s = place.value(q.value(0).toLongLong(), -1);
+                if (s < 0)
+                    continue;
+                Row r(n);
+                for (int f = 0; f < n; ++f)
+                    r[f] = q.value(1 + f);
+                rows[size_t(s)] = std::move(r);
+            }
+            if (q.lastError().isValid())
+                raise(sqlErrorText(q.lastError()));
+            for (size_t i = from; i < to; ++i) {
+                const int s = wanted[i];
+                Row &r = rows[size_t(s)];
+                if (r.isEmpty())
+                    r.resize(n);
+                for (size_t j = 0; j < heldCount(); ++j)
+                    r[heldFields[j]] = held[size_t(s) * heldCount() + j];
+            }
+        }
+    }
+
+    // One column of every source row, from the table by rowid (a lazy set's
+    // sort by a field it does not hold); rows read whole give their own.
+    void readColumn(int f, std::vector<QVariant> &values)
+    {
+        std::vector<int> all(rows.size());
+        std::iota(all.begin(), all.end(), 0);
+        constexpr size_t kBatch = 500;
+        for (size_t from = 0; from < all.size(); from += kBatch) {
+            const size_t to = std::min(all.size(), from + kBatch);
+            QHash<qint64, int> place;
+            for (size_t i = from; i < to; ++i)
+                place.insert(rowIds[i], int(i));
+            QSqlQuery q = connection->exec(selectByRowIds(bracketed(fields[f]), all, from, to));
+            while (q.next()) {
+                const int s = place.value(q.value(0).toLongLong(), -1);
+                if (s >= 0)
+                    values[size_t(s)] = q.value(1);
+            }
+            if (q.lastError().isValid())
+                raise(sqlErrorText(q.lastError()));
+        }
+        for (size_t s = 0; s < rows.size(); ++s)
+            if (isRead(int(s)))
+                values[s] = rows[s][f];
+    }
+
+    // Makes shown rows [from, to) read whole.
+    void fetchVisible(int from, int to)
+    {
+        if (!lazy)
+            return;
+        to = std::min(to, int(visible.size()));
+        std::vector<int> sources;
+        for (int v = from; v < to; ++v)
+            if (!isRead(visible[size_t(v)]))
+                sources.push_back(visible[size_t(v)]);
+        fetch(sources);
+    }
+
+    // Makes source row `s` read whole, with the rows that follow it.
+    void requireRead(int s)
+    {
+        if (!lazy || isRead(s))
+            return;
+        std::vector<int> sources;
+        for (int t = s; t < int(rows.size()) && sources.size() < size_t(kBlock); ++t)
+            if (!isRead(t))
+                sources.push_back(t);
+        fetch(sources);
+    }
+
+    // After the shown rows changed: the views know the first block (at least
+    // `atLeast` rows); a lazy set forgets the whole rows it no longer shows
+    // there and reads the ones it does. A failed read leaves the rows to be
+    // read when shown.
+    void exposeFirst(int atLeast)
+    {
+        const int n = int(visible.size());
+        if (!lazy) {
+            exposed = n;
+            return;
+        }
+        exposed = std::min(n, std::max(kBlock, atLeast));
+        std::vector<char> keep(rows.size(), 0);
+        for (int v = 0; v < exposed; ++v)
+            keep[size_t(visible[size_t(v)])] = 1;
+        for (size_t s = 0; s < rows.size(); ++s)
+            if (!keep[s] && !rows[s].isEmpty())
+                rows[s] = Row();
+        try {
+            fetchVisible(0, exposed);
+        } catch (const core::Error &) {
+        }
+    }
+
+    // --- Writing
 
     void requireWritable() const
     {
@@ -318,8 +627,8 @@ struct RecordSet::Impl
     }
 
     // Runs an UPDATE or DELETE prepared with " WHERE rowid = ?" + guardSql()
-    // (its other values bound already) for one source row; raises unless it
-    // met exactly that row as the set holds it.
+    // (its other values bound already) for one source row, read whole;
+    // raises unless it met exactly that row as the set holds it.
     void execGuarded(QSqlQuery &q, int source) const
     {
         q.addBindValue(rowIds[size_t(source)]);
@@ -354,6 +663,28 @@ struct RecordSet::Impl
         return r;
     }
 
+    // Row `s` now holds `fresh` (a new last row when `isNew`): the look-ups,
+    // the held fields and the sort key follow.
+    void takeRow(int s, Row fresh, bool isNew)
+    {
+        for (FieldIndex &index : indexes) {
+            const QVariant &now = fresh[index.field];
+            if (!isNew) {
+                const QVariant &before = cell(s, index.field);
+                if (before.isNull() == now.isNull() && indexText(before) == indexText(now))
+                    continue;
+                indexRemove(index, before, s);
+            }
+            indexAdd(index, now, s);
+        }
+        if (lazy)
+            for (size_t j = 0; j < heldCount(); ++j)
+                held[size_t(s) * heldCount() + j] = fresh[heldFields[j]];
+        rows[size_t(s)] = std::move(fresh);
+        if (sorted())
+            setKey(s, rows[size_t(s)][sortField]);
+    }
+
     // Place of source row `s` among the shown rows, `s` itself left out.
     int visibleInsertPos(int s) const
     {
@@ -375,6 +706,35 @@ void RecordSet::setSql(const QString &accessSql) { d->sql = accessSql; }
 QString RecordSet::sql() const { return d->sql; }
 bool RecordSet::isOpen() const { return d->open; }
 
+void RecordSet::setHeldFields(const QStringList &fields) { d->heldNames = fields; }
+QStringList RecordSet::heldFields() const { return d->heldNames; }
+bool RecordSet::isLazy() const { return d->lazy; }
+
+void RecordSet::setIndexedFields(const QStringList &fields)
+{
+    d->indexNames = fields;
+    if (d->open)
+        d->buildIndexes();
+}
+
+int RecordSet::findSource(const QString &field, const QString &text) const
+{
+    const int f = fieldIndex(field);
+    if (!d->open || f < 0)
+        return -1;
+    if (const Impl::FieldIndex *index = d->indexOf(f)) {
+        const auto it = index->rows.constFind(text);
+        return it == index->rows.constEnd() ? -1 : it.value().front();
+    }
+    for (int s = 0; s < sourceCount(); ++s) {
+        d->requireRead(s);
+        const QVariant &v = d->cell(s, f);
+        if (!v.isNull() && v.toString() == text)
+            return s;
+    }
+    return -1;
+}
+
 void RecordSet::open()
 {
     if (!d->connection || !d->connection->isOpen())
@@ -385,7 +745,12 @@ void RecordSet::open()
     const QString table = this->table();
     const QString withId = table.isEmpty() ? QString() : withRowId(d->sql, table);
     const bool hasRowId = !withId.isEmpty();
-    QSqlQuery q = d->connection->exec(hasRowId ? withId : d->sql);
+    // Held by key fields: the fields come from the statement alone, the rows
+    // from a narrower SELECT below.
+    const bool wantLazy = hasRowId && !d->heldNames.isEmpty();
+    QSqlQuery q = d->connection->exec(
+        wantLazy ? QStringLiteral("SELECT * FROM (") + statementBody(withId) + QStringLiteral(") LIMIT 0")
+                 : (hasRowId ? withId : d->sql));
 
     const QSqlRecord rec = q.record();
     const int first = hasRowId ? 1 : 0;
@@ -397,24 +762,11 @@ void RecordSet::open()
         byLower.insert(fields.last().toLower(), i);
     }
 
-    std::vector<Row> rows;
-    std::vector<qint64> ids;
-    std::vector<StringPool> pools(size_t(std::max(n, 0)));
-    while (q.next()) {
-        Row r(n);
-        QVariant *out = r.data();
-        for (int i = 0; i < n; ++i)
-            out[i] = pools[size_t(i)].take(q.value(first + i));
-        rows.push_back(std::move(r));
-        ids.push_back(hasRowId ? q.value(0).toLongLong() : -1);
-    }
-    if (q.lastError().isValid())
-        raise(sqlErrorText(q.lastError()));
-    q.finish();
-
-    std::vector<char> money(size_t(n), 0);
-    std::vector<char> inTable(size_t(n), 0);
-    if (hasRowId) {
+    std::vector<char> money(size_t(std::max(n, 0)), 0);
+    std::vector<char> inTable(size_t(std::max(n, 0)), 0);
+    const auto readTableInfo = [&] {
+        if (!hasRowId)
+            return;
         QSqlQuery info = d->connection->exec(QStringLiteral("PRAGMA table_info(")
                                              + bracketed(table) + QStringLiteral(")"));
         while (info.next()) {
@@ -425,6 +777,77 @@ void RecordSet::open()
             const QString type = info.value(2).toString().trimmed().toUpper();
             money[size_t(f)] = type == QLatin1String("MONEY") || type == QLatin1String("CURRENCY");
         }
+    };
+
+    std::vector<Row> rows;
+    std::vector<qint64> ids;
+    // A lazy load: the held fields (and the look-up and sort fields) of
+    // every row, read whole rows are fetched by rowid later. Only a set of
+    // plain table columns can be read back by rowid.
+    bool lazy = false;
+    std::vector<int> heldFields;
+    std::vector<QVariant> held;
+    std::vector<SortKey> lazyKeys;
+    bool lazyPlain = true;
+    const int sortField = d->sortFieldName.isEmpty() ? -1 : byLower.value(d->sortFieldName.toLower(), -1);
+    if (wantLazy) {
+        q.finish();
+        readTableInfo();
+        lazy = std::all_of(inTable.begin(), inTable.end(), [](char c) { return c != 0; });
+    }
+    if (lazy) {
+        for (const QStringList *names : {&d->heldNames, &d->indexNames})
+            for (const QString &name : *names) {
+                const int f = byLower.value(name.toLower(), -1);
+                if (f >= 0)
+                    heldFields.push_back(f);
+            }
+        std::sort(heldFields.begin(), heldFields.end());
+        heldFields.erase(std::unique(heldFields.begin(), heldFields.end()), heldFields.end());
+        QString columnsSql = kRowIdColumn;
+        for (int f : heldFields)
+            columnsSql += QStringLiteral(", ") + bracketed(fields[f]);
+        if (sortField >= 0)
+            columnsSql += QStringLiteral(", ") + bracketed(fields[sortField]);
+        QSqlQuery keysQuery = d->connection->exec(QStringLiteral("SELECT ") + columnsSql
+                                                  + QStringLiteral(" FROM (") + statementBody(withId)
+                                                  + QStringLiteral(")"));
+        std::vector<StringPool> pools(heldFields.size());
+        const int h = int(heldFields.size());
+        // Keys are made plain while the texts allow it; a text that does
+        // not makes them all collation keys once the rows are in.
+        while (keysQuery.next()) {
+            ids.push_back(keysQuery.value(0).toLongLong());
+            for (int j = 0; j < h; ++j)
+                held.push_back(pools[size_t(j)].take(keysQuery.value(1 + j)));
+            if (sortField >= 0 && lazyPlain) {
+                const QVariant v = keysQuery.value(1 + h);
+                if (keepsPlainSort(v))
+                    lazyKeys.push_back(plainKeyOf(v));
+                else
+                    lazyPlain = false;
+            }
+        }
+        if (keysQuery.lastError().isValid())
+            raise(sqlErrorText(keysQuery.lastError()));
+        rows.resize(ids.size());
+    } else {
+        if (wantLazy) // fields that are no table column: read whole after all
+            q = d->connection->exec(withId);
+        std::vector<StringPool> pools(size_t(std::max(n, 0)));
+        while (q.next()) {
+            Row r(n);
+            QVariant *out = r.data();
+            for (int i = 0; i < n; ++i)
+                out[i] = pools[size_t(i)].take(q.value(first + i));
+            rows.push_back(std::move(r));
+            ids.push_back(hasRowId ? q.value(0).toLongLong() : -1);
+        }
+        if (q.lastError().isValid())
+            raise(sqlErrorText(q.lastError()));
+        q.finish();
+        if (!wantLazy)
+            readTableInfo();
     }
 
     const auto takeNewRows = [&] {
@@ -435,10 +858,24 @@ void RecordSet::open()
         d->inTable = std::move(inTable);
         d->rows = std::move(rows);
         d->rowIds = std::move(ids);
+        d->lazy = lazy;
+        d->heldFields = std::move(heldFields);
+        d->heldSlot.assign(size_t(std::max(n, 0)), -1);
+        for (size_t j = 0; j < d->heldFields.size(); ++j)
+            d->heldSlot[size_t(d->heldFields[j])] = int(j);
+        d->held = std::move(held);
+        d->scratch = lazy ? Row(n) : Row();
         d->open = true;
         d->resolveSortField();
         d->resolveColumns();
-        d->computeKeysAndOrder();
+        if (lazy && d->sorted() && lazyPlain) {
+            d->plainSort = true;
+            d->keys = std::move(lazyKeys);
+            d->computeOrder();
+        } else {
+            d->computeKeysAndOrder();
+        }
+        d->buildIndexes();
         d->pass.assign(d->rows.size(), 1);
         for (int s = 0; s < int(d->rows.size()); ++s)
             d->pass[size_t(s)] = d->judge(*this, s);
@@ -449,14 +886,18 @@ void RecordSet::open()
     if (d->open && d->fields == fields && hasRowId) {
         relayout(takeNewRows, true);
     } else {
+        const QScopedValueRollback<bool> changing(d->changing, true);
         beginResetModel();
         takeNewRows();
+        d->exposeFirst(0);
         endResetModel();
     }
 }
 
 void RecordSet::relayout(const std::function<void()> &change, bool byRowId)
 {
+    // No rows are fetched for a view while the layout changes.
+    const QScopedValueRollback<bool> changing(d->changing, true);
     emit layoutAboutToBeChanged();
     const QModelIndexList before = persistentIndexList();
     std::vector<qint64> identity;
@@ -468,7 +909,8 @@ void RecordSet::relayout(const std::function<void()> &change, bool byRowId)
 
     change();
 
-    QModelIndexList after;
+    std::vector<int> places;
+    int lastPlace = -1;
     if (!before.isEmpty()) {
         QHash<qint64, int> place;
         place.reserve(qsizetype(d->visible.size()));
@@ -476,12 +918,17 @@ void RecordSet::relayout(const std::function<void()> &change, bool byRowId)
             const int s = d->visible[size_t(v)];
             place.insert(byRowId ? d->rowIds[size_t(s)] : s, v);
         }
-        after.reserve(before.size());
         for (qsizetype k = 0; k < before.size(); ++k) {
-            const int v = place.value(identity[size_t(k)], -1);
-            after << (v < 0 ? QModelIndex() : index(v, before[k].column()));
+            places.push_back(place.value(identity[size_t(k)], -1));
+            lastPlace = std::max(lastPlace, places.back());
         }
     }
+    // The rows still selected stay known to the views.
+    d->exposeFirst(lastPlace + 1);
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype k = 0; k < before.size(); ++k)
+        after << (places[size_t(k)] < 0 ? QModelIndex() : index(places[size_t(k)], before[k].column()));
     changePersistentIndexList(before, after);
     emit layoutChanged();
 }
@@ -492,10 +939,13 @@ void RecordSet::close()
     d->open = false;
     d->rows.clear();
     d->rowIds.clear();
+    d->held.clear();
     d->pass.clear();
     d->order.clear();
     d->visible.clear();
     d->keys.clear();
+    d->indexes.clear();
+    d->exposed = 0;
     endResetModel();
 }
 
@@ -529,12 +979,19 @@ int RecordSet::visibleRow(int sourceRow) const
     return it == d->visible.end() ? -1 : int(it - d->visible.begin());
 }
 
-const RecordSet::Row &RecordSet::row(int row) const { return d->rows[size_t(sourceIndex(row))]; }
+const RecordSet::Row &RecordSet::row(int row) const
+{
+    const int s = sourceIndex(row);
+    if (d->lazy && !d->isRead(s))
+        d->fetchVisible(row, row + Impl::kBlock);
+    return d->rows[size_t(s)];
+}
 
 const RecordSet::Row &RecordSet::sourceRow(int sourceRow) const
 {
     if (sourceRow < 0 || sourceRow >= sourceCount())
         raise(QStringLiteral("Строка %1 вне набора данных").arg(sourceRow));
+    d->requireRead(sourceRow);
     return d->rows[size_t(sourceRow)];
 }
 
@@ -542,7 +999,8 @@ qint64 RecordSet::rowId(int row) const { return d->rowIds[size_t(sourceIndex(row
 
 QVariant RecordSet::value(int row, const QString &field) const
 {
-    return this->row(row)[d->requireField(field)];
+    const int f = d->requireField(field);
+    return this->row(row)[f];
 }
 
 namespace {
@@ -601,11 +1059,28 @@ void RecordSet::sortBy(const QString &field, Qt::SortOrder order)
         && d->sortOrder == order)
         return; // inserts and updates kept it in force
 
-    relayout([&] {
-        d->sortFieldName = field;
-        d->sortOrder = order;
+    // A lazy set may have to read the column first: done before the views
+    // hear of a change, so that a failed read changes nothing.
+    const QString oldName = d->sortFieldName;
+    const Qt::SortOrder oldOrder = d->sortOrder;
+    d->sortFieldName = field;
+    d->sortOrder = order;
+    d->resolveSortField();
+    std::vector<QVariant> values;
+    try {
+        if (d->sorted())
+            values = d->sortValues();
+    } catch (...) {
+        d->sortFieldName = oldName;
+        d->sortOrder = oldOrder;
         d->resolveSortField();
-        d->computeKeysAndOrder();
+        throw;
+    }
+    relayout([&] {
+        d->keys.clear();
+        if (d->sorted())
+            d->computeKeys(values);
+        d->computeOrder();
         rebuildVisible();
     }, false);
 }
@@ -617,7 +1092,8 @@ void RecordSet::clearSort()
     relayout([this] {
         d->sortFieldName.clear();
         d->sortField = -1;
-        d->computeKeysAndOrder();
+        d->keys.clear();
+        d->computeOrder();
         rebuildVisible();
     }, false);
 }
@@ -653,10 +1129,11 @@ int RecordSet::insertRecord(const QVariantMap &values)
     }
 
     const int s = int(d->rows.size());
-    d->rows.push_back(std::move(fresh));
+    d->rows.emplace_back();
     d->rowIds.push_back(rowId);
-    if (d->sorted())
-        d->setKey(s);
+    if (d->lazy)
+        d->held.resize(d->held.size() + d->heldCount());
+    d->takeRow(s, std::move(fresh), true);
     d->order.insert(std::upper_bound(d->order.begin(), d->order.end(), s,
                                      [this](int a, int b) { return d->less(a, b); }),
                     s);
@@ -664,9 +1141,15 @@ int RecordSet::insertRecord(const QVariantMap &values)
     if (!d->pass.back())
         return -1;
     const int v = d->visibleInsertPos(s);
-    beginInsertRows(QModelIndex(), v, v);
+    // Rows past those the views know are announced when they are fetched.
+    const bool announce = v < d->exposed || d->exposed == count();
+    if (announce)
+        beginInsertRows(QModelIndex(), v, v);
     d->visible.insert(d->visible.begin() + v, s);
-    endInsertRows();
+    if (announce) {
+        ++d->exposed;
+        endInsertRows();
+    }
     return v;
 }
 
@@ -679,6 +1162,7 @@ void RecordSet::updateRecord(int row, const QVariantMap &values)
     QStringList sets;
     for (auto it = values.constBegin(); it != values.constEnd(); ++it)
         sets << bracketed(d->fields[d->requireTableField(it.key())]) + QStringLiteral(" = ?");
+    this->row(row); // read whole: the guard compares every column
 
     Row fresh;
     {
@@ -696,32 +1180,57 @@ void RecordSet::updateRecord(int row, const QVariantMap &values)
 
     // Change the row, then move it to where the filter and the sort now say.
     const int oldV = row;
-    d->rows[size_t(s)] = std::move(fresh);
-    if (d->sorted()) {
+    if (d->sorted())
         d->order.erase(std::find(d->order.begin(), d->order.end(), s));
-        d->setKey(s);
+    d->takeRow(s, std::move(fresh), false);
+    if (d->sorted())
         d->order.insert(std::lower_bound(d->order.begin(), d->order.end(), s,
                                          [this](int a, int b) { return d->less(a, b); }),
                         s);
-    }
     d->pass[size_t(s)] = d->judge(*this, s);
+    const bool wasKnown = oldV < d->exposed;
     if (!d->pass[size_t(s)]) {
-        beginRemoveRows(QModelIndex(), oldV, oldV);
+        if (wasKnown)
+            beginRemoveRows(QModelIndex(), oldV, oldV);
         d->visible.erase(d->visible.begin() + oldV);
-        endRemoveRows();
+        if (wasKnown) {
+            --d->exposed;
+            endRemoveRows();
+        }
         return;
     }
     d->visible.erase(d->visible.begin() + oldV);
     const int newV = d->visibleInsertPos(s);
-    d->visible.insert(d->visible.begin() + oldV, s);
-    if (newV != oldV) {
-        const int dest = newV < oldV ? newV : newV + 1; // numbered as before the move
-        beginMoveRows(QModelIndex(), oldV, oldV, QModelIndex(), dest);
-        d->visible.erase(d->visible.begin() + oldV);
-        d->visible.insert(d->visible.begin() + newV, s);
-        endMoveRows();
+    // Known to the views at its new place, counted without the row itself.
+    const int knownWithout = d->exposed - (wasKnown ? 1 : 0);
+    const bool knownAfter = newV < knownWithout || knownWithout == count();
+    if (wasKnown && knownAfter) {
+        d->visible.insert(d->visible.begin() + oldV, s);
+        if (newV != oldV) {
+            const int dest = newV < oldV ? newV : newV + 1; // numbered as before the move
+            beginMoveRows(QModelIndex(), oldV, oldV, QModelIndex(), dest);
+            d->visible.erase(d->visible.begin() + oldV);
+            d->visible.insert(d->visible.begin() + newV, s);
+            endMoveRows();
+        }
+        emit dataChanged(index(newV, 0), index(newV, std::max(0, columnCount() - 1)));
+        return;
     }
-    emit dataChanged(index(newV, 0), index(newV, std::max(0, columnCount() - 1)));
+    // The row leaves or enters the part the views know.
+    if (wasKnown) {
+        d->visible.insert(d->visible.begin() + oldV, s);
+        beginRemoveRows(QModelIndex(), oldV, oldV);
+        d->visible.erase(d->visible.begin() + oldV);
+        --d->exposed;
+        endRemoveRows();
+    }
+    if (knownAfter)
+        beginInsertRows(QModelIndex(), newV, newV);
+    d->visible.insert(d->visible.begin() + newV, s);
+    if (knownAfter) {
+        ++d->exposed;
+        endInsertRows();
+    }
 }
 
 void RecordSet::deleteRecords(QList<int> rows)
@@ -734,6 +1243,7 @@ void RecordSet::deleteRecords(QList<int> rows)
     std::vector<int> sources;
     for (int r : rows)
         sources.push_back(sourceIndex(r));
+    d->fetch(sources); // read whole: the guard compares every column
 
     {
         Transaction tx(*d->connection);
@@ -747,13 +1257,21 @@ void RecordSet::deleteRecords(QList<int> rows)
 
     // Announce the removal in runs of neighbouring rows, the last run first,
     // so that every announced number is still right when it is announced.
+    // Rows past those the views know go without a word.
     for (qsizetype end = rows.size(); end > 0;) {
         qsizetype begin = end - 1;
         while (begin > 0 && rows[begin - 1] == rows[begin] - 1)
             --begin;
-        beginRemoveRows(QModelIndex(), rows[begin], rows[end - 1]);
-        d->visible.erase(d->visible.begin() + rows[begin], d->visible.begin() + rows[end - 1] + 1);
-        endRemoveRows();
+        const int first = rows[begin];
+        const int last = rows[end - 1];
+        const int lastKnown = std::min(last, d->exposed - 1);
+        if (first <= lastKnown)
+            beginRemoveRows(QModelIndex(), first, lastKnown);
+        d->visible.erase(d->visible.begin() + first, d->visible.begin() + last + 1);
+        if (first <= lastKnown) {
+            d->exposed -= lastKnown - first + 1;
+            endRemoveRows();
+        }
         end = begin;
     }
 
@@ -761,6 +1279,7 @@ void RecordSet::deleteRecords(QList<int> rows)
     std::vector<int> renumber(d->rows.size(), 0);
     for (int s : sources)
         renumber[size_t(s)] = -1;
+    const size_t h = d->heldCount();
     int next = 0;
     for (size_t s = 0; s < renumber.size(); ++s) {
         if (renumber[s] < 0)
@@ -772,6 +1291,9 @@ void RecordSet::deleteRecords(QList<int> rows)
             d->pass[size_t(next)] = d->pass[s];
             if (d->sorted())
                 d->keys[size_t(next)] = std::move(d->keys[s]);
+            if (d->lazy)
+                for (size_t j = 0; j < h; ++j)
+                    d->held[size_t(next) * h + j] = std::move(d->held[s * h + j]);
         }
         ++next;
     }
@@ -780,6 +1302,8 @@ void RecordSet::deleteRecords(QList<int> rows)
     d->pass.resize(size_t(next));
     if (d->sorted())
         d->keys.resize(size_t(next));
+    if (d->lazy)
+        d->held.resize(size_t(next) * h);
     std::vector<int> order;
     order.reserve(size_t(next));
     for (int s : d->order)
@@ -788,6 +1312,18 @@ void RecordSet::deleteRecords(QList<int> rows)
     d->order = std::move(order);
     for (int &s : d->visible)
         s = renumber[size_t(s)];
+    for (Impl::FieldIndex &index : d->indexes) {
+        for (auto it = index.rows.begin(); it != index.rows.end();) {
+            std::vector<int> &list = it.value();
+            std::vector<int> kept;
+            kept.reserve(list.size());
+            for (int s : list)
+                if (renumber[size_t(s)] >= 0)
+                    kept.push_back(renumber[size_t(s)]);
+            list = std::move(kept);
+            it = list.empty() ? index.rows.erase(it) : std::next(it);
+        }
+    }
 }
 
 void RecordSet::setColumns(const QList<Column> &columns)
@@ -802,7 +1338,27 @@ QList<RecordSet::Column> RecordSet::columns() const { return d->columns; }
 
 int RecordSet::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : count();
+    return parent.isValid() ? 0 : d->exposed;
+}
+
+bool RecordSet::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && d->exposed < count();
+}
+
+void RecordSet::fetchMore(const QModelIndex &parent)
+{
+    if (parent.isValid() || d->exposed >= count() || d->changing)
+        return;
+    const int n = std::min(Impl::kBlock, count() - d->exposed);
+    try {
+        d->fetchVisible(d->exposed, d->exposed + n);
+    } catch (const core::Error &) {
+        return; // tried again at the next scroll
+    }
+    beginInsertRows(QModelIndex(), d->exposed, d->exposed + n - 1);
+    d->exposed += n;
+    endInsertRows();
 }
 
 int RecordSet::columnCount(const QModelIndex &parent) const
@@ -814,12 +1370,21 @@ int RecordSet::columnCount(const QModelIndex &parent) const
 
 QVariant RecordSet::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= count())
+    if (!index.isValid() || index.row() >= d->exposed)
         return QVariant();
     const int f = d->fieldOfColumn(index.column());
     if (f < 0)
         return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
-    const QVariant &v = d->rows[size_t(d->visible[size_t(index.row())])][f];
+    const int s = d->visible[size_t(index.row())];
+    if (d->lazy && !d->isRead(s)) {
+        try {
+            d->fetchVisible(index.row(), index.row() + Impl::kBlock);
+        } catch (const core::Error &) {
+        }
+    }
+    // A row that could not be read shows what the set holds of it.
+    const QVariant v = d->isRead(s) ? d->rows[size_t(s)][f]
+                                    : (d->heldSlot[size_t(f)] >= 0 ? d->cell(s, f) : QVariant());
     switch (role) {
     case Qt::DisplayRole:
         return displayText(v, isMoneyField(f));

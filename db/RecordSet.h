@@ -26,6 +26,12 @@ class Connection;
 // holds: a row changed or removed through another connection since it was
 // read (e.g. a table emptied and refilled, which reuses rowids) is refused
 // rather than overwritten or deleted in its place.
+//
+// A large table (the journal in filter mode) can be held by its key fields
+// (setHeldFields): every row then keeps only those fields, the look-up
+// fields and its sort key in memory, and is read whole from the table by
+// its rowid when it is shown or asked for. The views learn of the shown rows
+// a block at a time (canFetchMore/fetchMore); count() is every shown row.
 class RecordSet : public QAbstractTableModel
 {
     Q_OBJECT
@@ -54,6 +60,24 @@ public:
     void setSql(const QString &accessSql);
     QString sql() const;
 
+    // Fields every row keeps in memory: those the filter reads. Empty (the
+    // default): rows are loaded whole. Otherwise, for a set of table
+    // columns with a write table, open() reads only these fields (and the
+    // look-up and sort fields) of every row, and the filter is handed rows
+    // in which only these hold values. Takes effect at the next open().
+    void setHeldFields(const QStringList &fields);
+    QStringList heldFields() const;
+    bool isLazy() const;  // the last load holds rows by their key fields
+
+    // Fields looked up by their text (an employee's card number, barcode):
+    // a hash from each value to its rows, kept in step with every load,
+    // insert, update and delete. Takes effect at once.
+    void setIndexedFields(const QStringList &fields);
+    // The first source row whose field holds exactly `text` (NULL holds no
+    // text), -1 when none or no such field. Fields without a look-up are
+    // searched row by row.
+    int findSource(const QString &field, const QString &text) const;
+
     void open();          // runs the SELECT and loads every row
     void close();         // forgets the rows
     bool isOpen() const;
@@ -71,8 +95,10 @@ public:
     QString text(int row, const QString &field) const;
     const Row &row(int row) const;
     qint64 rowId(int row) const;                  // the row's SQLite rowid
-    // Every loaded row, the filter ignored (e.g. the duplicate rule). Source
-    // rows keep their numbers until a delete or a re-read renumbers them.
+    // Every loaded row, the filter ignored (e.g. an employee found by its
+    // card). Source rows keep their numbers until a delete or a re-read
+    // renumbers them. A row of a lazy set is read whole when asked for; the
+    // reference holds until the set changes.
     int sourceCount() const;
     const Row &sourceRow(int sourceRow) const;
     int sourceIndex(int row) const;
@@ -106,7 +132,10 @@ public:
     QList<Column> columns() const;
 
     // QAbstractTableModel
+    // The shown rows the views know: all of them unless the set is lazy.
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;

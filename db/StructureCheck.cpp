@@ -68,12 +68,14 @@ const ColumnSpec kColumns[] = {
 };
 
 // Indexes for the journal's period selections (the sort key compared as a
-// number, as the journal query does) and the employee look-ups. They use
-// only SQLite's own functions, so any SQLite tool can still open the file;
-// they are not part of the table structure and are not reported.
+// number, as the journal query does), the duplicate rule (day, meal type,
+// employee) and the employee look-ups. They use only SQLite's own
+// functions, so any SQLite tool can still open the file; they are not part
+// of the table structure and are not reported.
 const char *const kIndexes[] = {
     "CREATE INDEX IF NOT EXISTS IX_SpisokDoc_Obrat_Vid"
     " ON SpisokDoc(CAST(NMDateTimeTeh_Obrat AS REAL), NMVid)",
+    "CREATE INDEX IF NOT EXISTS IX_SpisokDoc_Povtor ON SpisokDoc(NMDateVid, NMVid, NMUserGUID)",
     "CREATE INDEX IF NOT EXISTS IX_Users_ShtrKod ON Users(ShtrKod)",
     "CREATE INDEX IF NOT EXISTS IX_Users_NMCardNum ON Users(NMCardNum)",
 };

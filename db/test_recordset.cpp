@@ -4,6 +4,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QFile>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -74,6 +75,77 @@ class TestRecordSet : public QObject
         return [needle](const RecordSet &rs, const RecordSet::Row &row) {
             return row[rs.fieldIndex("NM")].toString().toUpper().contains(needle->toUpper());
         };
+    }
+
+
+    // Many rows, more than the views learn at once: names repeat (ties keep
+    // the order of the table), two rows in three lunches.
+    void fillMany(int n)
+    {
+        db::Transaction tx(*m_other);
+        for (int i = 0; i < n; ++i)
+            addRow(*m_other, QString("M%1").arg(i), QString("Сотрудник %1").arg(i % 97, 3, 10, QChar('0')),
+                   i % 3 ? "Обед" : "Ужин", i);
+        tx.commit();
+    }
+
+    // What a set shows, row by row, asked through its own accessors.
+    static QStringList shown(const RecordSet &rs)
+    {
+        QStringList out;
+        for (int r = 0; r < rs.count(); ++r)
+            out << rs.text(r, "RecID") + '|' + rs.text(r, "NM") + '|' + rs.text(r, "NMVid") + '|'
+                       + rs.text(r, "NMStoimost");
+        return out;
+    }
+
+    // What the views see after fetching every row.
+    static QStringList seen(RecordSet &rs)
+    {
+        while (rs.canFetchMore(QModelIndex()))
+            rs.fetchMore(QModelIndex());
+        QStringList out;
+        for (int r = 0; r < rs.rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < rs.columnCount(); ++c)
+                cells << rs.data(rs.index(r, c)).toString();
+            out << cells.join('|');
+        }
+        return out;
+    }
+
+    static RecordSet::FilterFn lunchOnly()
+    {
+        return [](const RecordSet &rs, const RecordSet::Row &row) {
+            return row[rs.fieldIndex("NMVid")].toString() == "Обед";
+        };
+    }
+
+    // A set held by NMVid, filtered to lunches and sorted by name.
+    std::unique_ptr<RecordSet> lazySet()
+    {
+        auto rs = std::make_unique<RecordSet>();
+        rs->setConnection(m_conn.get());
+        rs->setSql("SELECT * from T");
+        rs->setHeldFields({"NMVid"});
+        rs->setFilter(lunchOnly());
+        rs->sortBy("NM");
+        rs->open();
+        rs->setFiltered(true);
+        return rs;
+    }
+
+    // The same rows loaded whole: what the lazy set must show.
+    std::unique_ptr<RecordSet> wholeSet(bool filtered = true)
+    {
+        auto rs = std::make_unique<RecordSet>();
+        rs->setConnection(m_conn.get());
+        rs->setSql("SELECT * from T");
+        rs->setFilter(lunchOnly());
+        rs->sortBy("NM");
+        rs->open();
+        rs->setFiltered(filtered);
+        return rs;
     }
 
 private slots:
@@ -411,6 +483,184 @@ private slots:
         rs->refresh();
         QCOMPARE(column(*rs, "NM"), QStringList({"Сидорова Анна", "Абрамова"}));
         QCOMPARE(rs->sourceCount(), 4);
+    }
+
+    void lazySetShowsWhatAWholeSetShowsThroughEveryChange()
+    {
+        fillMany(700);
+        auto rs = lazySet();
+        // The grid counts its rows from the announcements alone.
+        QTableView grid;
+        grid.setModel(rs.get());
+        QVERIFY(rs->isLazy());
+        // Compares, then lets the views know the first block only again.
+        const auto agree = [&](bool filtered = true) {
+            QCOMPARE(grid.verticalHeader()->count(), rs->rowCount());
+            auto whole = wholeSet(filtered);
+            QCOMPARE(rs->count(), whole->count());
+            QCOMPARE(shown(*rs), shown(*whole));
+            QCOMPARE(seen(*rs), seen(*whole));
+            rs->refilter();
+            QCOMPARE(rs->rowCount(), 256);
+        };
+        agree();
+        QCOMPARE(rs->count(), 469); // 466 of the 700, and three of the first four rows
+
+        // Past the rows the views know, near the start and at the end of the sort.
+        rs->insertRecord({{"RecID", "N1"}, {"NM", "Сотрудник 050"}, {"NMVid", "Обед"}});
+        rs->insertRecord({{"RecID", "N2"}, {"NM", "А"}, {"NMVid", "Обед"}});
+        rs->insertRecord({{"RecID", "N3"}, {"NM", "Я"}, {"NMVid", "Обед"}});
+        QCOMPARE(rs->insertRecord({{"RecID", "N4"}, {"NM", "Б"}, {"NMVid", "Ужин"}}), -1);
+        agree();
+
+        // An update that moves a row into and out of the known part.
+        rs->updateRecord(rs->count() - 1, {{"NM", "Аа"}});
+        agree();
+        rs->updateRecord(0, {{"NM", "Юю"}});
+        agree();
+        rs->updateRecord(3, {{"NMVid", "Ужин"}}); // leaves the filter
+        agree();
+
+        // A run of rows across the end of the known part, and scattered ones.
+        rs->deleteRecords({254, 255, 256, 257, 5, 300});
+        QCOMPARE(rs->rowCount(), 253);
+        QCOMPARE(grid.verticalHeader()->count(), 253);
+        agree();
+
+        rs->setFiltered(false);
+        agree(false);
+        rs->setFiltered(true);
+        QCOMPARE(shown(*rs), shown(*wholeSet()));
+        rs->sortBy("RecID", Qt::DescendingOrder); // a column the set does not hold
+        auto whole = wholeSet();
+        whole->sortBy("RecID", Qt::DescendingOrder);
+        QCOMPARE(shown(*rs), shown(*whole));
+        rs->sortBy("NM");
+
+        addRow(*m_other, "O1", "Сотрудник 001", "Обед");
+        rs->refresh();
+        agree();
+        QCOMPARE(countInFile(), 700 + 4 + 4 - 6 + 1);
+    }
+
+    void viewsLearnRowsABlockAtATimeAndRowsAreReadWhenShown()
+    {
+        fillMany(700);
+        auto rs = lazySet();
+        rs->setFiltered(false);
+        QCOMPARE(rs->count(), 704);
+        QCOMPARE(rs->rowCount(), 256);
+        QVERIFY(rs->canFetchMore(QModelIndex()));
+        QSignalSpy inserted(rs.get(), &QAbstractItemModel::rowsInserted);
+        rs->fetchMore(QModelIndex());
+        QCOMPARE(rs->rowCount(), 512);
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(inserted[0][1].toInt(), 256);
+        QCOMPARE(inserted[0][2].toInt(), 511);
+
+        // A row not read yet is read as it stands when it is first asked for;
+        // one already read keeps what it showed.
+        const int last = rs->count() - 1;
+        const QString lastId = rs->sourceRow(rs->sourceIndex(last)).at(rs->fieldIndex("RecID")).toString();
+        const QString firstId = rs->text(0, "RecID");
+        m_other->exec("UPDATE T SET NMStoimost = 99 WHERE RecID IN ('" + lastId + "', '" + firstId + "')");
+        QCOMPARE(rs->text(0, "NMStoimost") == "99,00", false);
+
+        rs->fetchMore(QModelIndex());
+        QCOMPARE(rs->rowCount(), 704);
+        QVERIFY(!rs->canFetchMore(QModelIndex()));
+
+        // A set of non-table columns cannot be read back by rowid: loaded whole.
+        auto computed = std::make_unique<RecordSet>();
+        computed->setConnection(m_conn.get());
+        computed->setTable("T");
+        computed->setSql("SELECT NM, NMVid || '!' AS Marked from T");
+        computed->setHeldFields({"NM"});
+        computed->open();
+        QVERIFY(!computed->isLazy());
+        QCOMPARE(computed->rowCount(), 704);
+        QCOMPARE(computed->text(0, "Marked"), QString("Обед!"));
+    }
+
+    void lazyRowChangedOrGoneElsewhereIsNotWrittenOver()
+    {
+        fillMany(600);
+        auto rs = lazySet();
+        rs->setFiltered(false);
+        // Past the known rows, never read whole: one gets another meal type
+        // (a held field), one is deleted by another connection.
+        const int changed = rs->count() - 1;
+        const int gone = rs->count() - 2;
+        const auto idOf = [&](int row) {
+            return rs->sourceRow(rs->sourceIndex(row)).at(rs->fieldIndex("RecID")).toString();
+        };
+        const QString changedId = idOf(changed), goneId = idOf(gone);
+        const QString goneVid = rs->text(gone, "NMVid");
+        // (asking for the identifier read those rows: forget them again)
+        rs->refilter();
+        m_other->exec("UPDATE T SET NMVid = 'Ночное' WHERE RecID = '" + changedId + "'");
+        m_other->exec("DELETE FROM T WHERE RecID = '" + goneId + "'");
+
+        QVERIFY_THROWS_EXCEPTION(core::Error, rs->deleteRecords({changed}));
+        QVERIFY_THROWS_EXCEPTION(core::Error, rs->updateRecord(changed, {{"NM", "x"}}));
+        QVERIFY_THROWS_EXCEPTION(core::Error, rs->deleteRecords({gone}));
+        QCOMPARE(rs->text(gone, "NMVid"), goneVid);
+        QCOMPARE(rs->text(gone, "NM"), QString()); // only what the set holds of it
+        QCOMPARE(countInFile("RecID = '" + changedId + "' AND NMVid = 'Ночное'"), 1);
+        QCOMPARE(rs->count(), 604);
+
+        rs->deleteRecords({0});
+        QCOMPARE(countInFile(), 600 + 4 - 2);
+    }
+
+    void lookUpsStayInStepWithLoadsAndWrites()
+    {
+        for (const bool lazy : {false, true}) {
+            init();
+            fillMany(300);
+            auto rs = std::make_unique<RecordSet>();
+            rs->setConnection(m_conn.get());
+            rs->setSql("SELECT * from T");
+            if (lazy)
+                rs->setHeldFields({"NMVid"});
+            rs->open();
+            rs->setIndexedFields({"NM", "RecID"});
+            QCOMPARE(rs->isLazy(), lazy);
+            // The answer of a walk through every row, the first in source order.
+            const auto walk = [&](const QString &field, const QString &text) {
+                for (int s = 0; s < rs->sourceCount(); ++s) {
+                    const QVariant v = rs->sourceRow(s).at(rs->fieldIndex(field));
+                    if (!v.isNull() && v.toString() == text)
+                        return s;
+                }
+                return -1;
+            };
+            const QStringList probes = {"Сотрудник 005", "Сотрудник 096", "сотрудник 005", "",
+                                        "Новый", "Второй", "Иванов Пётр", "A2", "M299", "M7", "N1"};
+            const auto check = [&](const char *step) {
+                for (const QString &p : probes)
+                    for (const QString field : {"NM", "RecID"})
+                        QVERIFY2(rs->findSource(field, p) == walk(field, p),
+                                 qPrintable(QString("%1: %2 = %3").arg(step, field, p)));
+            };
+            check("loaded");
+            QVERIFY(rs->findSource("NM", "Сотрудник 005") >= 0);
+            QCOMPARE(rs->findSource("NM", ""), -1); // NULL holds no text
+            QCOMPARE(rs->findSource("NoSuchField", "x"), -1);
+
+            rs->insertRecord({{"RecID", "N1"}, {"NM", "Новый"}});
+            rs->insertRecord({{"RecID", "N2"}, {"NM", "Сотрудник 005"}}); // a repeat comes after
+            check("inserted");
+            rs->updateRecord(rs->visibleRow(walk("NM", "Новый")), {{"NM", "Второй"}});
+            rs->updateRecord(rs->visibleRow(walk("RecID", "M5")), {{"NM", QVariant()}});
+            check("updated");
+            rs->deleteRecords({rs->visibleRow(walk("NM", "Сотрудник 005")), rs->visibleRow(walk("RecID", "A2"))});
+            check("deleted");
+            addRow(*m_other, "N1", "Сотрудник 096", "Обед");
+            rs->refresh();
+            check("re-read");
+            cleanup();
+        }
     }
 };
 

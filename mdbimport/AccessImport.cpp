@@ -139,13 +139,14 @@ void giveTargetPermissions(const QString &temp, const QString &target)
     ::chmod(QFile::encodeName(temp).constData(), mode);
 }
 
-void syncFolder(const QString &folder)
+bool syncPath(const QString &path, int flags)
 {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 // Refuses a target the conversion must not replace; returns its rows per
@@ -404,6 +405,9 @@ ImportOutcome importAccess(const ImportRequest &request, const ProgressFn &progr
         }
         db::Connection c;
         c.open(temp.path());
+        // Nothing needs to reach the disk before the whole file is done: it
+        // is synchronised once before the rename.
+        run(c, QStringLiteral("PRAGMA synchronous=OFF"));
         Copier copier(source, c, progress, request.append);
         for (const SourceTable &t : source.tables())
             outcome.tables << copier.copy(t);
@@ -441,6 +445,8 @@ ImportOutcome importAccess(const ImportRequest &request, const ProgressFn &progr
     for (const char *suffix : {"-wal", "-shm"})
         QFile::remove(request.target + QLatin1String(suffix));
 
+    if (!syncPath(temp.path(), O_RDONLY))
+        raise(QStringLiteral("Новая база данных не записана на диск"));
     giveTargetPermissions(temp.path(), request.target);
     // Replacing by rename: whoever opens the target sees the old file or the
     // whole new one, never a part.
@@ -449,7 +455,7 @@ ImportOutcome importAccess(const ImportRequest &request, const ProgressFn &progr
         != 0)
         raise(QStringLiteral("Не удалось записать файл базы данных ") + request.target);
     temp.keep();
-    syncFolder(QFileInfo(request.target).absolutePath());
+    syncPath(QFileInfo(request.target).absolutePath(), O_RDONLY | O_DIRECTORY);
     return outcome;
 }
 

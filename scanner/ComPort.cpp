@@ -208,6 +208,8 @@ QString devicePath(const QString &portName)
 
 ComPort::ComPort(QObject *parent) : QObject(parent), m_serial(std::make_unique<QSerialPort>())
 {
+    m_quiet.setSingleShot(true);
+    connect(&m_quiet, &QTimer::timeout, this, &ComPort::onQuiet);
     connect(m_serial.get(), &QSerialPort::readyRead, this, &ComPort::onReadyRead);
     connect(m_serial.get(), &QSerialPort::errorOccurred, this, &ComPort::onError);
 }
@@ -275,6 +277,10 @@ void ComPort::close() noexcept
     if (m_serial->isOpen())
         m_serial->close();
     m_serial->clearError();
+    // Half a code or codes not handed out yet belong to the line just closed.
+    m_quiet.stop();
+    m_assembler.clear();
+    m_codes.clear();
 }
 
 bool ComPort::connected() const { return m_serial->isOpen(); }
@@ -304,10 +310,49 @@ void ComPort::storeSettings(const QString &iniPath) const
 
 void ComPort::onReadyRead()
 {
-    QByteArray bytes = m_serial->readAll();
-    bytes.removeIf([](char c) { return c == '\0'; });
-    if (!bytes.isEmpty())
-        emit received(QString::fromLatin1(bytes));
+    // Only read and split here: Qt does not notify again while this runs.
+    take(m_assembler.feed(m_serial->readAll()));
+    if (m_assembler.holdsLine()) {
+        const int bits = 1 + int(m_settings.dataBits)
+            + (m_settings.parity == QSerialPort::NoParity ? 0 : 1)
+            + (m_settings.stopBits == StopBits::One ? 1 : 2);
+        m_quiet.start(quietGapMs(m_settings.effectiveBaudRate(), bits));
+    } else {
+        m_quiet.stop();
+    }
+}
+
+void ComPort::onQuiet() { take(m_assembler.flush()); }
+
+void ComPort::take(const CodeAssembler::Result &r)
+{
+    if (r.noise > 0)
+        emit noiseDropped();
+    if (r.codes.isEmpty())
+        return;
+    m_codes << r.codes;
+    scheduleDelivery();
+}
+
+void ComPort::scheduleDelivery()
+{
+    if (m_deliveryQueued)
+        return;
+    m_deliveryQueued = true;
+    QMetaObject::invokeMethod(this, &ComPort::deliverOne, Qt::QueuedConnection);
+}
+
+void ComPort::deliverOne()
+{
+    m_deliveryQueued = false;
+    if (m_codes.isEmpty())
+        return;
+    const QString code = m_codes.takeFirst();
+    // The rest follow even while a box opened for this one is up, so they
+    // reach the registration's queue in the order they were scanned.
+    if (!m_codes.isEmpty())
+        scheduleDelivery();
+    emit received(code);
 }
 
 void ComPort::onError(QSerialPort::SerialPortError error)

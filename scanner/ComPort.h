@@ -3,7 +3,10 @@
 #include <QSerialPort>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <memory>
+
+#include "scanner/CodeAssembler.h"
 
 namespace core {
 class IniFile;
@@ -55,7 +58,11 @@ QString devicePath(const QString &portName);
 
 // A serial port that a barcode scanner writes plain text to. Received bytes
 // become characters of the same code (Latin-1); NUL bytes are dropped as the
-// line discards them. Lives on the UI thread.
+// line discards them. The bytes are taken from the line as soon as they
+// arrive and joined into whole codes (CodeAssembler); each code is handed
+// out by its own queued call, never from inside the line's notification, so
+// a message box that a code opens does not stop the reading of the next one.
+// Lives on the UI thread.
 class ComPort : public QObject
 {
     Q_OBJECT
@@ -82,19 +89,29 @@ public:
     void storeSettings(const QString &iniPath) const;
 
 signals:
-    // One receive notification: the characters that had arrived.
+    // One code as the scanner sent it, without its line ending.
     void received(const QString &text);
+    // Characters that were no code (line noise) have been dropped.
+    void noiseDropped();
     // The open port stopped working (device unplugged); it has been closed.
     void lost(const QString &message);
 
 private:
     void applyLine();
     void onReadyRead();
+    void onQuiet();
+    void take(const CodeAssembler::Result &r);
+    void scheduleDelivery();
+    void deliverOne();
     void onError(QSerialPort::SerialPortError error);
 
     ComPortSettings m_settings;
     std::unique_ptr<QSerialPort> m_serial;
     bool m_lostReported = false;
+    CodeAssembler m_assembler;
+    QTimer m_quiet;              // ends a code that comes without ending
+    QStringList m_codes;         // assembled, not yet handed out
+    bool m_deliveryQueued = false;
 };
 
 } // namespace scanner

@@ -1,6 +1,7 @@
 #include "scanner/FormScanerTools.h"
 
 #include "core/Error.h"
+#include "core/FieldButton.h"
 #include "core/MessageService.h"
 #include "scanner/ComPort.h"
 #include "scanner/ComPortDialog.h"
@@ -38,7 +39,9 @@ TFormScanerTools::TFormScanerTools(QWidget *parent)
     EditProverkaCom = new QLineEdit(this);
     EditProverkaCom->setObjectName(QStringLiteral("EditProverkaCom"));
     EditProverkaCom->setReadOnly(true);
-    ButtonEditProverkaComCl = button(this, "ButtonEditProverkaComCl", QStringLiteral("X"));
+    ButtonEditProverkaComCl = core::makeFieldButton(
+        core::FieldButton::Clear, QStringLiteral("ButtonEditProverkaComCl"), this,
+        QStringLiteral("Очистить поле проверки"));
     ButtonProveritScaner = button(this, "ButtonProveritScaner", QStringLiteral("Проверить сканер"));
     ButtonSaveScanTools = button(this, "ButtonSaveScanTools", QStringLiteral("Сохранить и закрыть"));
 

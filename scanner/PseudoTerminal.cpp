@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -47,6 +48,22 @@ bool PseudoTerminal::send(const QByteArray &bytes) const
         done += n;
     }
     return m_master >= 0;
+}
+
+QByteArray PseudoTerminal::receive() const
+{
+    QByteArray out;
+    while (m_master >= 0) {
+        pollfd p{m_master, POLLIN, 0};
+        if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN))
+            break;
+        char buf[512];
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        out.append(buf, n);
+    }
+    return out;
 }
 
 void PseudoTerminal::hangUp()

@@ -22,6 +22,10 @@ public:
 
     // Everything in one write, so a reader gets it in one notification.
     bool send(const QByteArray &bytes) const;
+    // What the program wrote to the device so far, without waiting; and the
+    // descriptor to watch for it (a device answering requests).
+    QByteArray receive() const;
+    int masterFd() const { return m_master; }
     // Closes the master: the slave hangs up, as an unplugged device.
     void hangUp();
 

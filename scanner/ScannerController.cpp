@@ -19,6 +19,12 @@ ScannerController::ScannerController(QObject *parent)
 {
     connect(m_port.get(), &ComPort::received, this, &ScannerController::onReceived);
     connect(m_port.get(), &ComPort::lost, this, &ScannerController::onLost);
+    // Garbled characters mostly mean a wrong rate or parity, or a bad cable.
+    connect(m_port.get(), &ComPort::noiseDropped, this, [this] {
+        emit statusMessage(QStringLiteral(
+            "Сканер штрихкодов: принятые знаки не похожи на штрихкод и отброшены. Проверьте кабель "
+            "и настройки порта (скорость, чётность) в окне «Настройки сканера»."));
+    });
 }
 
 ScannerController::~ScannerController() = default;

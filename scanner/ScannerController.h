@@ -50,10 +50,12 @@ public:
     ComPort &port();
 
 signals:
-    // The characters of one receive notification (NUL bytes left out, bytes
-    // as Latin-1): ComPortRxChar of the main window.
+    // One scanned code, without its line ending (NUL bytes left out, bytes
+    // as Latin-1): ComPortRxChar of the main window. Handed out by a queued
+    // call, so a message box it opens does not hold up the line.
     void barcodeReceived(const QString &text);
-    // A text for the main window's status bar (e.g. the scanner was unplugged).
+    // A text for the main window's status bar (the scanner was unplugged,
+    // line noise was dropped).
     void statusMessage(const QString &text);
 
 private:

@@ -1,6 +1,7 @@
 #include "core/AppPaths.h"
 #include "core/IniSettings.h"
 #include "core/ProcessValues.h"
+#include "scanner/CodeAssembler.h"
 #include "scanner/ComPort.h"
 #include "scanner/ComPortDialog.h"
 #include "scanner/ExchangeFlag.h"
@@ -206,48 +207,75 @@ private slots:
         QCOMPARE(s.scanner.port().line().error(), QSerialPort::NoError);
     }
 
-    void notificationText_data()
+    void codesFromFragments_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("text"); // null: no notification at all
-        QTest::newRow("code with CR LF") << QByteArray("4600000000012\r\n")
-                                         << QStringLiteral("4600000000012\r\n");
-        QTest::newRow("NUL bytes dropped") << QByteArray("12\0\0" "34\0", 7) << QStringLiteral("1234");
-        QTest::newRow("bytes as Latin-1") << QByteArray("\xC0\xFF")
-                                          << QString(QChar(0xC0)) + QChar(0xFF);
-        QTest::newRow("only NUL bytes") << QByteArray("\0\0", 2) << QString();
+        QTest::addColumn<QList<QByteArray>>("fragments"); // one notification each
+        QTest::addColumn<bool>("quietAfter");              // the line then stays quiet
+        QTest::addColumn<QStringList>("codes");
+        QTest::addColumn<int>("noise");
+        const QString code = QStringLiteral("4600000000012");
+        QList<QByteArray> byByte;
+        for (const char c : QByteArray("4600000000012\r\n"))
+            byByte << QByteArray(1, c);
+        QTest::newRow("one character per notification") << byByte << false << QStringList{code} << 0;
+        QTest::newRow("CR LF in a notification of its own")
+            << QList<QByteArray>{"4600000000012", "\r\n"} << false << QStringList{code} << 0;
+        QTest::newRow("CR then LF apart")
+            << QList<QByteArray>{"4600000000012\r", "\n"} << false << QStringList{code} << 0;
+        QTest::newRow("an ending alone is no code")
+            << QList<QByteArray>{"\r\n", "\n", "  \t\r"} << false << QStringList() << 0;
+        QTest::newRow("two codes glued in one notification")
+            << QList<QByteArray>{"2000000000022\r\n2000000000015\n"} << false
+            << QStringList{"2000000000022", "2000000000015"} << 0;
+        QTest::newRow("no ending: the quiet gap ends it")
+            << QList<QByteArray>{"460000", "0000012"} << true << QStringList{code} << 0;
+        QTest::newRow("nothing held: quiet gives nothing")
+            << QList<QByteArray>{"42\r\n"} << true << QStringList{"42"} << 0;
+        QTest::newRow("NUL bytes dropped")
+            << QList<QByteArray>{QByteArray("12\0\0" "34\0\r", 8)} << false << QStringList{"1234"} << 0;
+        QTest::newRow("only NUL bytes") << QList<QByteArray>{QByteArray("\0\0\r\n", 4)} << true
+                                        << QStringList() << 0;
+        QTest::newRow("bytes as Latin-1")
+            << QList<QByteArray>{"\xC0\xFF\r"} << false << QStringList{QString(QChar(0xC0)) + QChar(0xFF)}
+            << 0;
+        QTest::newRow("blanks and tab kept for the trimming")
+            << QList<QByteArray>{" 42\t\r\n"} << false << QStringList{" 42\t"} << 0;
+        QTest::newRow("control character inside is noise")
+            << QList<QByteArray>{"12\x03" "45\r\n4600000000012\r\n"} << false << QStringList{code} << 1;
+        QTest::newRow("overlong line is noise, the next code is kept")
+            << QList<QByteArray>{QByteArray(5000, '7'), "\r\n4600000000012\r\n"} << false
+            << QStringList{code} << 1;
+        QTest::newRow("overlong line without ending")
+            << QList<QByteArray>{QByteArray(100, '7')} << true << QStringList() << 1;
     }
 
-    void notificationText()
+    void codesFromFragments()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, text);
-        OpenScanner s;
-        QVERIFY(s.scanner.isOpen());
-
-        QVERIFY(s.pty.send(bytes));
-        if (text.isNull()) {
-            // Nothing may come of it: the next code is the first one seen.
-            QVERIFY(s.pty.send("7"));
-            QVERIFY(s.codes.wait(2000));
-            QCOMPARE(s.codes.at(0).at(0).toString(), QStringLiteral("7"));
-        } else {
-            QVERIFY(s.codes.wait(2000));
-            QCOMPARE(s.codes.at(0).at(0).toString(), text);
-        }
-        QCOMPARE(s.codes.count(), 1);
+        QFETCH(QList<QByteArray>, fragments);
+        QFETCH(bool, quietAfter);
+        QFETCH(QStringList, codes);
+        QFETCH(int, noise);
+        CodeAssembler a;
+        QStringList got;
+        int dropped = 0;
+        const auto take = [&](const CodeAssembler::Result &r) {
+            got << r.codes;
+            dropped += r.noise;
+        };
+        for (const QByteArray &f : fragments)
+            take(a.feed(f));
+        if (quietAfter)
+            take(a.flush());
+        QCOMPARE(got, codes);
+        QCOMPARE(dropped, noise);
     }
 
-    void twoNotificationsAreTwoCodes()
+    void quietGapFollowsTheRate()
     {
-        OpenScanner s;
-        QVERIFY(s.pty.send("460000"));
-        QVERIFY(s.codes.wait(2000));
-        QVERIFY(s.pty.send("0000012\r\n"));
-        QVERIFY(s.codes.wait(2000));
-        QCOMPARE(s.codes.count(), 2);
-        QCOMPARE(s.codes.at(0).at(0).toString(), QStringLiteral("460000"));
-        QCOMPARE(s.codes.at(1).at(0).toString(), QStringLiteral("0000012\r\n"));
+        QCOMPARE(quietGapMs(1200, 10), 67);   // 8 characters of 8.3 ms
+        QCOMPARE(quietGapMs(300, 11), 294);
+        QCOMPARE(quietGapMs(115200, 10), 60); // the floor
+        QCOMPARE(quietGapMs(0, 10), 60);
     }
 
     void flagOffLeavesPortClosed()
@@ -344,19 +372,31 @@ private slots:
         QCOMPARE(s.codes.at(0).at(0).toString(), QStringLiteral("42"));
     }
 
-    void simulatorFeedsTheScanner()
+    void simulatorPacing_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("one write per code") << QStringList{"--ending", "crlf"};
+        QTest::newRow("1200 baud, character by character") << QStringList{"--baud", "1200"};
+        QTest::newRow("ending a little late") << QStringList{"--ending-after", "20"};
+        QTest::newRow("ending after the quiet gap") << QStringList{"--ending-after", "400"};
+        QTest::newRow("no ending") << QStringList{"--ending", "none"};
+    }
+
+    // However the simulator paces one code, it arrives as that one code.
+    void simulatorPacing()
     {
 #ifndef SIM_SCANNER_PATH
         QSKIP("the simulator is not built");
 #else
+        QFETCH(QStringList, args);
         QProcess sim;
-        sim.start(QStringLiteral(SIM_SCANNER_PATH), {"--ending", "crlf", "--linger", "100"});
+        sim.start(QStringLiteral(SIM_SCANNER_PATH), args + QStringList{"--linger", "100"});
         QVERIFY(sim.waitForStarted());
         QVERIFY(sim.waitForReadyRead(3000));
         const QByteArray device = sim.readLine().trimmed();
         QVERIFY2(device.startsWith("/dev/"), device.constData());
 
-        writeComIni("Port=" + device + "\n");
+        writeComIni("Port=" + device + "\nBaudRate=1200\n");
         testsupport::ServicesFixture services;
         core::pv().Nastroyki.ScanerIspolzovanie = true;
         ScannerController scanner;
@@ -365,11 +405,13 @@ private slots:
         QVERIFY(scanner.isOpen());
 
         sim.write("4600000000012\n");
-        QVERIFY(spy.wait(3000));
-        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("4600000000012\r\n"));
         sim.closeWriteChannel();
+        QVERIFY(spy.wait(3000));
         QVERIFY(sim.waitForFinished(5000));
         QCOMPARE(sim.exitCode(), 0);
+        QTest::qWait(150); // a late ending or a second piece would show by now
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("4600000000012"));
 #endif
     }
 
@@ -400,7 +442,7 @@ private slots:
             QVERIFY(form.port().connected());
             QVERIFY(pty.send("4600000000012\r\n"));
             QVERIFY(rx.wait(2000));
-            QCOMPARE(edit->text(), QStringLiteral("4600000000012\r\n"));
+            QCOMPARE(edit->text(), QStringLiteral("4600000000012"));
             QCOMPARE(rx.count(), 1);
             form.findChild<QPushButton *>("ButtonEditProverkaComCl")->click();
             QVERIFY(edit->text().isEmpty());

@@ -1,5 +1,6 @@
 #include "staff/DopEdit.h"
 
+#include "core/FieldButton.h"
 #include "core/ProcessValues.h"
 
 #include <QGridLayout>
@@ -19,10 +20,8 @@ TDopEditForm::TDopEditForm(QWidget *parent) : QDialog(parent)
     EditNaimenovanie = new QLineEdit(this);
     EditNaimenovanie->setObjectName(QStringLiteral("EditNaimenovanie"));
     EditNaimenovanie->setMinimumWidth(320);
-    auto *clear = new QPushButton(QStringLiteral("X"), this);
-    clear->setObjectName(QStringLiteral("ButtonNaimenovanieCl"));
-    clear->setAutoDefault(false);
-    clear->setFixedWidth(28);
+    auto *clear = core::makeFieldButton(core::FieldButton::Clear,
+                                        QStringLiteral("ButtonNaimenovanieCl"), this);
     ButtonSaveAndClose = new QPushButton(QStringLiteral("Сохранить и закрыть"), this);
     ButtonSaveAndClose->setObjectName(QStringLiteral("ButtonSaveAndClose"));
     ButtonSaveAndClose->setDefault(true);

@@ -1,5 +1,6 @@
 #include "staff/List.h"
 
+#include "staff/PolyaSotrudnika.h"
 #include "staff/UserEdit.h"
 
 #include "core/AppEvents.h"
@@ -50,24 +51,11 @@ QString klyuchShiriny(int i) { return QStringLiteral("WidthCount%1").arg(i + 1);
 
 using spisok::pokazatOshibku;
 
-// The eight employee fields between the buffer and a Users row.
-struct PoleBufera
-{
-    const char *field;
-    QString core::TBuferSotrudnika::*member;
-};
-const PoleBufera kPolyaBufera[] = {
-    {"NM", &core::TBuferSotrudnika::FIO},         {"NMOrg", &core::TBuferSotrudnika::Org},
-    {"NMPodr", &core::TBuferSotrudnika::Podr},    {"NMDolj", &core::TBuferSotrudnika::Dolj},
-    {"NMTabNum", &core::TBuferSotrudnika::TabNum}, {"NMCardNum", &core::TBuferSotrudnika::CardNum},
-    {"NMITR", &core::TBuferSotrudnika::ITR},      {"ShtrKod", &core::TBuferSotrudnika::ShtrKod},
-};
-
 // Empties the eight fields and the identifier of the employee open in the editor.
 void ochistitBufer()
 {
     auto &b = core::pv().BuferSotrudnika;
-    for (const PoleBufera &p : kPolyaBufera)
+    for (const PoleSotrudnika &p : polyaSotrudnika())
         (b.*p.member).clear();
     b.RedaktRecID.clear();
 }
@@ -77,7 +65,7 @@ QVariantMap vzyatIzBufera()
 {
     auto &b = core::pv().BuferSotrudnika;
     QVariantMap values;
-    for (const PoleBufera &p : kPolyaBufera)
+    for (const PoleSotrudnika &p : polyaSotrudnika())
         values.insert(QLatin1String(p.field), std::exchange(b.*p.member, QString()));
     b.RedaktRecID.clear();
     return values;
@@ -196,13 +184,12 @@ void TListForm::Vibor()
 {
     auto &b = core::pv().BuferSotrudnika;
     const int row = spisok::tekushayaStroka(DBGrid1);
-    const auto pole = [&](const char *field) {
-        return row >= 0 ? FDQuery1->text(row, QLatin1String(field)) : QString();
+    const auto pole = [&](const QString &field) {
+        return row >= 0 ? FDQuery1->text(row, field) : QString();
     };
     try {
-        for (const PoleBufera &p : kPolyaBufera)
-            b.*p.member = pole(p.field);
-        b.RecID = pole("RecID");
+        zapolnitBufer(b, pole);
+        b.RecID = pole(QStringLiteral("RecID"));
         b.RedaktRecID = b.RecID;
     } catch (const core::Error &e) {
         pokazatOshibku(e);
@@ -254,8 +241,9 @@ void TListForm::OtkrRedaktir()
     // re-sorted while the editor is open (activation).
     const int source = row >= 0 ? FDQuery1->sourceIndex(row) : -1;
     try {
-        for (const PoleBufera &p : kPolyaBufera)
-            b.*p.member = row >= 0 ? FDQuery1->text(row, QLatin1String(p.field)) : QString();
+        zapolnitBufer(b, [&](const QString &field) {
+            return row >= 0 ? FDQuery1->text(row, field) : QString();
+        });
         b.RedaktRecID = row >= 0 ? FDQuery1->text(row, QStringLiteral("RecID")) : QString();
     } catch (const core::Error &e) {
         pokazatOshibku(e);

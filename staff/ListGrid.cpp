@@ -1,6 +1,7 @@
 #include "staff/ListGrid.h"
 
 #include "core/Error.h"
+#include "core/FieldButton.h"
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
@@ -209,9 +210,8 @@ void OknoSpiska::sozdatOtbor()
 {
     EditOtbor = new QLineEdit(this);
     EditOtbor->setObjectName(QStringLiteral("EditOtbor"));
-    ButtonOtborCl = new QPushButton(QStringLiteral("X"), this);
-    ButtonOtborCl->setObjectName(QStringLiteral("ButtonOtborCl"));
-    ButtonOtborCl->setAutoDefault(false);
+    ButtonOtborCl = core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("ButtonOtborCl"),
+                                          this, QStringLiteral("Очистить отбор"));
 }
 
 void OknoSpiska::sozdatSetku()
@@ -260,9 +260,8 @@ void OknoSpiska::DBGrid1DblClick()
 
 void OknoSpiska::podklyuchit(db::RecordSet *rs, const QString &table)
 {
-    const auto &n = core::pv().Nastroyki;
     m_connection = std::make_unique<db::Connection>();
-    m_connection->open(n.PutKFayluBD, n.BDLogin, n.BDPass);
+    m_connection->openConfigured();
     rs->setConnection(m_connection.get());
     rs->setTable(table);
     rs->setSql(QStringLiteral("SELECT * from ") + table);

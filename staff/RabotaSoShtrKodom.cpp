@@ -19,9 +19,8 @@ const QString kSvoyShablon = QStringLiteral("ShtrKod GLOB '2000[0-9][0-9][0-9][0
 
 std::unique_ptr<db::Connection> otkrit()
 {
-    const auto &n = core::pv().Nastroyki;
     auto c = std::make_unique<db::Connection>();
-    c->open(n.PutKFayluBD, n.BDLogin, n.BDPass);
+    c->openConfigured();
     return c;
 }
 
@@ -79,8 +78,7 @@ QString SborkaShtrKoda(int serial, const QString &prefix1, const QString &prefix
 
 QString MaksShtrKod()
 {
-    const auto &n = core::pv().Nastroyki;
-    if (DBTools::OtkritBD(n.PutKFayluBD, n.BDLogin, n.BDPass) != DBTools::kOk) {
+    if (DBTools::OtkritBD() != DBTools::kOk) {
         DBTools::ZakritBD();
         return DBTools::kNo;
     }

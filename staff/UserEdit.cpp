@@ -9,6 +9,7 @@
 
 #include "core/AppEvents.h"
 #include "core/Error.h"
+#include "core/FieldButton.h"
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
 #include "core/SoundService.h"
@@ -77,14 +78,17 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
         fields->addWidget(clear, row, 2);
         ++row;
     };
-    auto *bOrgEdit = knopka(this, "BOrgEdit", QStringLiteral("..."), 28);
-    auto *bPodrEdit = knopka(this, "BpodrEdit", QStringLiteral("..."), 28);
-    auto *bDoljEdit = knopka(this, "BDoljEdit", QStringLiteral("..."), 28);
-    auto *bFIOCl = knopka(this, "BFIOCl", QStringLiteral("X"), 28);
-    auto *bOrgCl = knopka(this, "BOrgCl", QStringLiteral("X"), 28);
-    auto *bPodrCl = knopka(this, "BPodrCl", QStringLiteral("X"), 28);
-    auto *bDoljCl = knopka(this, "BDoljCl", QStringLiteral("X"), 28);
-    auto *bTabNCl = knopka(this, "BTabNCl", QStringLiteral("X"), 28);
+    auto *bOrgEdit = core::makeFieldButton(core::FieldButton::Pick, QStringLiteral("BOrgEdit"), this,
+                                          QStringLiteral("Выбрать организацию из справочника"));
+    auto *bPodrEdit = core::makeFieldButton(core::FieldButton::Pick, QStringLiteral("BpodrEdit"), this,
+                                           QStringLiteral("Выбрать подразделение из справочника"));
+    auto *bDoljEdit = core::makeFieldButton(core::FieldButton::Pick, QStringLiteral("BDoljEdit"), this,
+                                           QStringLiteral("Выбрать должность из справочника"));
+    auto *bFIOCl = core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("BFIOCl"), this);
+    auto *bOrgCl = core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("BOrgCl"), this);
+    auto *bPodrCl = core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("BPodrCl"), this);
+    auto *bDoljCl = core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("BDoljCl"), this);
+    auto *bTabNCl = core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("BTabNCl"), this);
     addRow(QStringLiteral("Ф.И.О.:"), EditFIO, nullptr, bFIOCl);
     addRow(QStringLiteral("Организация:"), EditOrg, bOrgEdit, bOrgCl);
     addRow(QStringLiteral("Структурное подразделение:"), EditPodr, bPodrEdit, bPodrCl);
@@ -95,7 +99,7 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
     // The card.
     auto *cardGroup = new QGroupBox(QStringLiteral("Карта сотрудника:"), this);
     EditCardNum = pole(cardGroup, "EditCardNum");
-    auto *bCardNCl = knopka(cardGroup, "BCardNCl", QStringLiteral("X"), 28);
+    auto *bCardNCl = core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("BCardNCl"), cardGroup);
     auto *regButton = knopka(cardGroup, "RegButton", QStringLiteral("Зарегистрировать"));
     auto *readerSettings =
         knopka(cardGroup, "ButtonNastrSchitivatelya", QStringLiteral("Настройки считывателя"));
@@ -109,7 +113,7 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
     auto *codeGroup = new QGroupBox(QStringLiteral("Штрихкод:"), this);
     MaskEditShtrKod = pole(codeGroup, "MaskEditShtrKod", true);
     MaskEditShtrKod->setText(kNetShtrKoda);
-    auto *bShtrKodCl = knopka(codeGroup, "BShtrKodCl", QStringLiteral("X"), 28);
+    auto *bShtrKodCl = core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("BShtrKodCl"), codeGroup);
     auto *setCode = knopka(codeGroup, "ButtonSformirovatShtrKod", QStringLiteral("Установить штрихкод"));
     ImageShtrKod = new QLabel(codeGroup);
     ImageShtrKod->setObjectName(QStringLiteral("ImageShtrKod"));
@@ -136,8 +140,10 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
     // The card document template.
     auto *templateGroup = new QGroupBox(QStringLiteral("Путь к файлу макета (MS Word):"), this);
     EditPutKMaketuKartSotr = pole(templateGroup, "EditPutKMaketuKartSotr");
-    auto *templatePick = knopka(templateGroup, "ButtonPutKMaketuKartSotrEdit", QStringLiteral("..."), 28);
-    auto *templateCl = knopka(templateGroup, "ButtonPutKMaketuKartSotrCl", QStringLiteral("X"), 28);
+    auto *templatePick = core::makeFieldButton(core::FieldButton::Pick,
+                                              QStringLiteral("ButtonPutKMaketuKartSotrEdit"), templateGroup,
+                                              QStringLiteral("Выбрать файл макета"));
+    auto *templateCl = core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("ButtonPutKMaketuKartSotrCl"), templateGroup);
     auto *info = knopka(templateGroup, "ButtonUserInfo", QStringLiteral("Инфо"));
     auto *makeCard = knopka(templateGroup, "ButtonSformirovatKartSotr", QStringLiteral("Сформировать карточку"));
     auto *templateLayout = new QGridLayout(templateGroup);
@@ -325,8 +331,7 @@ void TUserEditForm::ButtonPutKMaketuKartSotrEditClick()
 
 bool TUserEditForm::TakieKartiEst()
 {
-    const auto &n = core::pv().Nastroyki;
-    if (DBTools::OtkritBD(n.PutKFayluBD, n.BDLogin, n.BDPass) != DBTools::kOk) {
+    if (DBTools::OtkritBD() != DBTools::kOk) {
         core::showMessage(QStringLiteral("Произошла ошибка при подключении к базе данных"));
         DBTools::ZakritBD();
         return true;

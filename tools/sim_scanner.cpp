@@ -3,10 +3,15 @@
 // line of standard input as one scanned code, followed by the chosen ending.
 //
 //   sim_scanner [--ending crlf|cr|lf|none] [--delay MS] [--linger MS]
+//               [--baud N] [--ending-after MS]
 //
 // --delay waits between two codes (a person scanning), --linger keeps the
 // device open after the input ends so the last code is read before the
-// device disappears (default 500 ms). Empty lines are skipped.
+// device disappears (default 500 ms). --baud paces the characters as a real
+// line at that rate sends them, one write per character (10 bits each: at
+// 1200 baud 8.3 ms apart); without it each code goes in one write.
+// --ending-after sends the ending that long after the code, in a write of
+// its own. Empty lines are skipped.
 
 #include "scanner/PseudoTerminal.h"
 
@@ -22,22 +27,42 @@ namespace {
 
 int usage(const char *self)
 {
-    std::fprintf(stderr, "usage: %s [--ending crlf|cr|lf|none] [--delay MS] [--linger MS]\n", self);
+    std::fprintf(stderr,
+                 "usage: %s [--ending crlf|cr|lf|none] [--delay MS] [--linger MS] [--baud N] "
+                 "[--ending-after MS]\n",
+                 self);
     return 2;
 }
 
-bool parseMs(const char *text, int &out)
+bool parseNumber(const char *text, int &out, long max = 3600000)
 {
     char *end = nullptr;
     errno = 0;
     const long v = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || v < 0 || v > 3600000)
+    if (errno != 0 || end == text || *end != '\0' || v < 0 || v > max)
         return false;
     out = int(v);
     return true;
 }
 
 void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Sends `bytes` as a line at `baud` would: one character per write, each one
+// character time after the one before. baud 0: all in one write.
+bool sendPaced(const scanner::PseudoTerminal &pty, const std::string &bytes, int baud)
+{
+    if (baud <= 0)
+        return pty.send(QByteArray::fromStdString(bytes));
+    const auto charTime = std::chrono::microseconds(10'000'000 / baud);
+    auto next = std::chrono::steady_clock::now();
+    for (const char c : bytes) {
+        std::this_thread::sleep_until(next);
+        if (!pty.send(QByteArray(1, c)))
+            return false;
+        next += charTime;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -46,6 +71,8 @@ int main(int argc, char **argv)
     std::string ending = "\r\n";
     int delayMs = 0;
     int lingerMs = 500;
+    int baud = 0;
+    int endingAfterMs = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--ending" && i + 1 < argc) {
@@ -61,10 +88,16 @@ int main(int argc, char **argv)
             else
                 return usage(argv[0]);
         } else if (arg == "--delay" && i + 1 < argc) {
-            if (!parseMs(argv[++i], delayMs))
+            if (!parseNumber(argv[++i], delayMs))
                 return usage(argv[0]);
         } else if (arg == "--linger" && i + 1 < argc) {
-            if (!parseMs(argv[++i], lingerMs))
+            if (!parseNumber(argv[++i], lingerMs))
+                return usage(argv[0]);
+        } else if (arg == "--baud" && i + 1 < argc) {
+            if (!parseNumber(argv[++i], baud, 4000000) || baud < 50)
+                return usage(argv[0]);
+        } else if (arg == "--ending-after" && i + 1 < argc) {
+            if (!parseNumber(argv[++i], endingAfterMs))
                 return usage(argv[0]);
         } else {
             return usage(argv[0]);
@@ -88,8 +121,15 @@ int main(int argc, char **argv)
         if (!first && delayMs > 0)
             sleepMs(delayMs);
         first = false;
-        // One write per code, so the program gets it in one notification.
-        if (!pty.send(QByteArray::fromStdString(line + ending))) {
+        bool sent;
+        if (endingAfterMs >= 0) {
+            sent = sendPaced(pty, line, baud);
+            sleepMs(endingAfterMs);
+            sent = sent && sendPaced(pty, ending, baud);
+        } else {
+            sent = sendPaced(pty, line + ending, baud);
+        }
+        if (!sent) {
             std::perror("sim_scanner: write");
             return 1;
         }
