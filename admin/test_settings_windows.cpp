@@ -18,15 +18,9 @@
 using admin::TFormNastroykiZapuska;
 using admin::TNastroykiRabotiSBDForm;
 
-namespace {
+using testsupport::child;
 
-template <typename T> T *child(QWidget &w, const char *name)
-{
-    T *c = w.findChild<T *>(QLatin1String(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
-}
+namespace {
 
 int readInt(const char *section, const char *key)
 {

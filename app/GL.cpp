@@ -9,6 +9,7 @@
 #include "WindowGeometry.h"
 #include "Zastavka.h"
 
+#include "admin/AdminTools.h"
 #include "admin/UnitVvodStoimosti.h"
 
 #include "core/AppEvents.h"
@@ -802,6 +803,7 @@ void TGLForm::N6Click()
 }
 void TGLForm::N8Click() {}
 void TGLForm::N9Click() {}
+
 void TGLForm::N10Click() {}
 void TGLForm::N12Click() {}
 
@@ -809,6 +811,33 @@ void TGLForm::N14Click()
 {
     TInfoForm info(this);
     core::execModal(info);
+}
+
+// The administration window, after the access check: the scanner's port is
+// handed to the settings windows while it is open and taken back after.
+void TGLForm::otkritAdminTools()
+{
+    m_scanner->beginSettingsWindow();
+    {
+        admin::TAdminToolsForm form(this);
+        if (core::execModal(form) == QDialog::Accepted)
+            obnovitZhurnalPoNastroykam();
+    }
+    m_scanner->endSettingsWindow();
+    obnovitZhurnalPoNastroykam();
+}
+
+void TGLForm::obnovitZhurnalPoNastroykam()
+{
+    const auto &n = core::pv().Nastroyki;
+    if (n.RefreshGrid)
+        DBGrid1->viewport()->update();
+    if (n.RefreshQuery)
+        ignoringErrors([this] {
+            if (FDQuery1->isOpen())
+                FDQuery1->refresh();
+        });
+    m_journalView->pokazatKolVo();
 }
 
 // ---------------------------------------------------------------- closing

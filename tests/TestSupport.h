@@ -3,12 +3,23 @@
 #include "core/SoundService.h"
 
 #include <QDialog>
+#include <QWidget>
 #include <QList>
 #include <QString>
 #include <deque>
 #include <functional>
 
 namespace testsupport {
+
+// A control of a window by its object name; a missing one stops the test
+// program at once rather than crashing it on a null pointer later.
+template <typename T> T *child(QWidget &w, const char *name)
+{
+    T *c = w.findChild<T *>(QLatin1String(name));
+    if (!c)
+        qFatal("no control %s", name);
+    return c;
+}
 
 struct RecordedMessage
 {
