@@ -4,18 +4,23 @@
 #include "Application.h"
 #include "GL.h"
 #include "GLSettings.h"
-#include "PendingWindows.h"
 #include "SingleInstance.h"
 
+#include "core/AppPaths.h"
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "db/CheckDbCommand.h"
+#include "reader/MainCR.h"
+#include "reader/Port.h"
 #include "mdbimport/ImportMdbCommand.h"
+#include "reports/Otchet.h"
 #include "staff/List.h"
 #include "staff/UnitPhoto.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPalette>
+#include <QPointer>
 #include <QCoreApplication>
 #include <QStringList>
 #include <QStyleFactory>
@@ -76,6 +81,16 @@ int runImportMdb(int argc, char **argv, int option)
     };
     QTextStream out(stdout);
     QTextStream err(stderr);
+    // The new database replaces the old file by rename: a running program
+    // would go on writing into the replaced one and lose those rows. Held
+    // for the whole conversion, the lock also keeps the program from
+    // starting in the middle of it.
+    SingleInstance instance;
+    if (!instance.acquire()) {
+        err << QStringLiteral("Программа уже работает; закройте её и повторите перенос данных")
+            << Qt::endl;
+        return 1;
+    }
     return mdbimport::runImportMdbCommand(args, configuredDbPath(*ini), repoint, out, err);
 }
 
@@ -91,6 +106,8 @@ int runProgram(int argc, char **argv)
     Application a(argc, argv);
     setNames();
     QApplication::setQuitOnLastWindowClosed(false);
+    // The desktop entry's name, so that a desktop finds its icon for the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("ru.trapezon.Trapezon"));
 
     SingleInstance instance;
     if (!instance.acquire()) {
@@ -103,11 +120,22 @@ int runProgram(int argc, char **argv)
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(appPalette());
     a.setStyleSheet(appStyleSheet());
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/trapezon/trapezon.svg")));
+    core::provideDefaultFiles();
 
     // The windows in their order; the ones that live for the whole run are
     // handed to the main window, which calls on them.
     auto gl = std::make_unique<TGLForm>();
-    auto reader = std::make_unique<TMainCRForm>();
+    auto reader = std::make_unique<reader::TMainCRForm>();
+    // Without its reader library the program does not run; the window has
+    // said why.
+    if (!reader->LibraryReady())
+        return 1;
+    // A card read by any reader port is a card presented at the main window.
+    reader::SetCardEntry([g = QPointer<TGLForm>(gl.get())](const QString &karta) {
+        if (g)
+            g->SrabotkaSchitivatelyaGL(karta);
+    });
     auto list = std::make_unique<staff::TListForm>();
     auto report = std::make_unique<TOtchetForm>();
     auto photo = std::make_unique<staff::TPhotoForm>();
@@ -124,6 +152,7 @@ int runProgram(int argc, char **argv)
     report.reset();
     list.reset();
     reader.reset();
+    reader::SetCardEntry(nullptr);
     gl.reset();
     return rc;
 }

@@ -1,77 +1,35 @@
 #include "AppStyle.h"
 
+#include "core/AppPaths.h"
+
+#include <QFile>
 #include <QPalette>
+
+// The resources of a static library are linked only when named.
+static void initAppResources()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(app);
+        return true;
+    }();
+    (void)done;
+}
 
 namespace app {
 
 QString appStyleSheet()
 {
-    return QStringLiteral(R"(
-QMenuBar { background-color: #b9b3ac; color: #1f1c19; }
-QMenuBar::item { background: transparent; padding: 4px 10px; }
-QMenuBar::item:selected { background-color: #8c857d; color: #ffffff; }
-QMenu { background-color: #e6e3df; color: #1f1c19; border: 1px solid #8c857d; }
-QMenu::item { padding: 4px 24px 4px 16px; }
-QMenu::item:selected { background-color: #6e6760; color: #ffffff; }
-QMenu::item:disabled { color: #7d7770; }
-QGroupBox {
-    border: 1px solid #9b948c;
-    border-radius: 4px;
-    margin-top: 1.2em;
-    padding-top: 4px;
-    font-weight: bold;
+    initAppResources();
+    // The installed sheet first, so that a site can adjust the look.
+    for (const QString &path : {core::installedDataFolder() + QStringLiteral("trapezon.qss"),
+                                QStringLiteral(":/trapezon/trapezon.qss")}) {
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly | QIODevice::Text))
+            return QString::fromUtf8(f.readAll());
+    }
+    return QString();
 }
-QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; color: #3b3631; }
-QPushButton {
-    background-color: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #eeebe7, stop:1 #c5bfb8);
-    color: #1f1c19;
-    border: 1px solid #857e76;
-    border-radius: 4px;
-    padding: 4px 12px;
-    min-height: 18px;
-}
-QPushButton:hover { background-color: #e9e5e0; border-color: #5f5851; }
-QPushButton:pressed { background-color: #a9a29a; }
-QPushButton:default { border: 2px solid #4f4943; }
-QPushButton:disabled { color: #8a847d; background-color: #cfcac4; border-color: #aaa39b; }
-QPushButton[fieldButton="true"] { padding: 0px; min-height: 0px; min-width: 0px; }
-QLineEdit, QComboBox, QSpinBox, QTextEdit, QPlainTextEdit {
-    background-color: #f6f4f1;
-    color: #1f1c19;
-    border: 1px solid #8c857d;
-    border-radius: 3px;
-    padding: 2px 4px;
-}
-QLineEdit:disabled { background-color: #d2cdc7; color: #807a73; }
-QTableView {
-    background-color: #f6f4f1;
-    alternate-background-color: #ebe7e2;
-    gridline-color: #b5aea6;
-    color: #1f1c19;
-}
-QHeaderView::section {
-    background-color: #b9b3ac;
-    color: #1f1c19;
-    border: 1px solid #938c84;
-    padding: 2px 4px;
-}
-QCalendarWidget QWidget#qt_calendar_navigationbar { background-color: #8c857d; }
-QCalendarWidget QToolButton { background-color: transparent; color: #ffffff; font-weight: bold; }
-QCalendarWidget QAbstractItemView:enabled {
-    background-color: #f6f4f1;
-    color: #1f1c19;
-    selection-background-color: #6e6760;
-    selection-color: #ffffff;
-}
-QCalendarWidget QAbstractItemView:disabled { color: #9b948c; }
-QStatusBar { background-color: #b9b3ac; color: #1f1c19; }
-QStatusBar QLabel { background: transparent; }
-QLabel { background: transparent; }
-QLabel#LabelKolVo { color: #2d2925; font-size: 40pt; font-weight: bold; }
-QLabel#LabelDoubleVP { color: #3a342e; font-size: 24pt; font-weight: bold; }
-QToolTip { background-color: #fdfcfa; color: #1f1c19; border: 1px solid #6e6760; }
-)");
-}
+
 
 QPalette appPalette()
 {

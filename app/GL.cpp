@@ -4,12 +4,13 @@
 #include "InfoForm.h"
 #include "JournalView.h"
 #include "MealRegistration.h"
-#include "PendingWindows.h"
 #include "core/RadioGroup.h"
 #include "WindowGeometry.h"
 #include "Zastavka.h"
 
 #include "admin/AdminTools.h"
+#include "admin/Bezopasnost.h"
+#include "admin/UnitBezopasnost.h"
 #include "admin/UnitVvodStoimosti.h"
 
 #include "core/AppEvents.h"
@@ -25,6 +26,8 @@
 #include "db/RecordSet.h"
 #include "db/StructureCheck.h"
 #include "mdbimport/AccessFile.h"
+#include "reader/MainCR.h"
+#include "reports/Otchet.h"
 #include "scanner/ScannerController.h"
 #include "staff/List.h"
 #include "staff/ListDop.h"
@@ -150,7 +153,7 @@ TGLForm::~TGLForm()
     delete FDQueryUsers;
 }
 
-void TGLForm::setReaderWindow(TMainCRForm *reader) { m_reader = reader; }
+void TGLForm::setReaderWindow(reader::TMainCRForm *reader) { m_reader = reader; }
 void TGLForm::setPhotoWindow(staff::TPhotoForm *photo) { m_photo = photo; }
 void TGLForm::setReportWindow(TOtchetForm *report) { m_report = report; }
 
@@ -303,11 +306,11 @@ void TGLForm::buildMenu()
           {"N5", QStringLiteral("Подразделения"), &TGLForm::N5Click},
           {"N6", QStringLiteral("Организации"), &TGLForm::N6Click}}},
         {"N7", QStringLiteral("Сервис"),
-         {{"N8", QStringLiteral("Настройки"), &TGLForm::N8Click, false},
-          {"N9", QStringLiteral("Безопасность"), &TGLForm::N9Click, false},
+         {{"N8", QStringLiteral("Настройки"), &TGLForm::N8Click},
+          {"N9", QStringLiteral("Безопасность"), &TGLForm::N9Click},
           {"N10", QStringLiteral("Загрузка питающихся из Excel"), &TGLForm::N10Click, false}}},
         {"N11", QStringLiteral("Отчёты"),
-         {{"N12", QStringLiteral("Основной отчёт"), &TGLForm::N12Click, false}}},
+         {{"N12", QStringLiteral("Основной отчёт"), &TGLForm::N12Click}}},
         {"N13", QStringLiteral("Справка"),
          {{"N14", QStringLiteral("Информация"), &TGLForm::N14Click}}},
     };
@@ -347,6 +350,8 @@ void TGLForm::wireLogic()
     connect(Udalenie, &QPushButton::clicked, this, &TGLForm::UdalenieClick);
     connect(ButtonOtmenitNeZaprParolVTekSess, &QPushButton::clicked, m_journalView,
             [this] { m_journalView->ButtonOtmenitNeZaprParolVTekSessClick(); });
+    m_journalView->setHooks({[](const QString &action) { return admin::ProverkaDostupa(action); },
+                             [] { admin::ZabytParolSessii(); }});
 
     connect(m_journalView, &JournalView::kolVoChanged, LabelKolVo, &QLabel::setText);
     connect(m_journalView, &JournalView::vidLabelChanged, LabelDoubleVP, &QLabel::setText);
@@ -456,9 +461,7 @@ void TGLForm::FormShow()
     m_shown = true;
     auto &n = core::pv().Nastroyki;
 
-    // Forgetting the session password (here) and loading the protection
-    // settings (at the end) belong to the access protection, which comes with
-    // the administration windows.
+    admin::SbrosSessii();
     const core::DbLogin login = core::readDbLogin();
     n.BDLogin = login.user;
     n.BDPass = login.password;
@@ -480,8 +483,12 @@ void TGLForm::FormShow()
             createEmptyFile(n.PutKFayluBD);
 
         // A database brought from the Windows program is an Access file:
-        // offered for conversion before anything opens it.
-        if (mdbimport::AccessFile::isAccessFile(n.PutKFayluBD))
+        // offered for conversion before anything opens it. Its header is read
+        // with a descriptor of its own only once SQLite has found the file not
+        // to be one of its own: closing a descriptor of a SQLite file would
+        // drop the locks of any connection this process holds on it.
+        if (!db::checkDatabaseFile(n.PutKFayluBD).isEmpty()
+            && mdbimport::AccessFile::isAccessFile(n.PutKFayluBD))
             n.PutKFayluBD = app::offerAccessConversion(this, n.PutKFayluBD, *ini);
 
         m_columnWidths = s.columnWidths;
@@ -544,6 +551,7 @@ void TGLForm::FormShow()
             core::showMessage(QString::fromUtf8(e.what()), core::Icon::Error);
         }
     }
+    ignoringErrors([] { admin::ZagruzkaNastroekBezopasnosti(); });
     closeSplash();
 }
 
@@ -801,11 +809,19 @@ void TGLForm::N6Click()
 {
     staff::openDirectory(this, QStringLiteral("Org"), QStringLiteral("Организации"));
 }
-void TGLForm::N8Click() {}
-void TGLForm::N9Click() {}
-
+void TGLForm::N8Click()
+{
+    if (!admin::ProverkaDostupa(admin::kNastroyki))
+        return;
+    otkritAdminTools();
+}
+void TGLForm::N9Click() { admin::OtkritNastroykiBezopasnosti(this); }
 void TGLForm::N10Click() {}
-void TGLForm::N12Click() {}
+void TGLForm::N12Click()
+{
+    if (m_report && admin::ProverkaDostupa(admin::kOtchet))
+        m_report->pokazat();
+}
 
 void TGLForm::N14Click()
 {
@@ -894,8 +910,7 @@ void TGLForm::GL_ZavershenieRaboti()
         const auto &n = core::pv().Nastroyki;
         core::writeDbLogin({n.BDLogin, n.BDPass});
     });
-    // The protection settings are saved here once the administration part
-    // provides them.
+    ignoringErrors([] { admin::ZapisNastroekBezopasnostiPriZavershenii(); });
 }
 
 void TGLForm::writeMainSettings()

@@ -14,13 +14,16 @@ class QPushButton;
 class QTableView;
 class TRadioGroup;
 class TZastavkaForm;
-class TMainCRForm;
 class TOtchetForm;
 
 namespace db {
 class Connection;
 class RecordSet;
 } // namespace db
+
+namespace reader {
+class TMainCRForm;
+}
 
 namespace scanner {
 class ScannerController;
@@ -47,7 +50,7 @@ public:
     ~TGLForm() override;
 
     // The windows that live for the whole run, created after this one.
-    void setReaderWindow(TMainCRForm *reader);
+    void setReaderWindow(reader::TMainCRForm *reader);
     void setPhotoWindow(staff::TPhotoForm *photo);
     void setReportWindow(TOtchetForm *report);
 
@@ -148,7 +151,7 @@ private:
     scanner::ScannerController *m_scanner = nullptr;
 
     QPointer<TZastavkaForm> m_splash;
-    QPointer<TMainCRForm> m_reader;
+    QPointer<reader::TMainCRForm> m_reader;
     QPointer<staff::TPhotoForm> m_photo;
     QPointer<TOtchetForm> m_report;
 

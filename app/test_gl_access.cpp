@@ -94,8 +94,10 @@ private slots:
         QCOMPARE(configuredPath(), m_sqlite);
         QCOMPARE(sqlite(m_sqlite, QStringLiteral("SELECT COUNT(*) FROM \"Order Details\"")),
                  QStringLiteral("2155"));
+        // The structure check's password row, then the protection rows the
+        // start-up's loading of the protection settings adds.
         QCOMPARE(sqlite(m_sqlite, QStringLiteral("SELECT NMNam FROM BPTools")),
-                 QStringLiteral("SppS"));
+                 QStringLiteral("SppS\nzp_Otch\nzp_OchistT\nzp_UdalenieGL\npsi"));
         QCOMPARE(fileHash(m_access), m_hash);
     }
 

@@ -9,17 +9,23 @@
 #include "core/AppPaths.h"
 #include "core/IniSettings.h"
 #include "db/StructureCheck.h"
+#include "scanner/ComPort.h"
+#include "scanner/PseudoTerminal.h"
+#include "scanner/ScannerController.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTest>
+#include <cstdio>
 #include <memory>
 #include <unistd.h>
 
@@ -28,21 +34,9 @@ using gltest::start;
 using regtest::kIvanov;
 using regtest::kIvanovCard;
 using regtest::kIvanovCode;
+using testsupport::contentOf;
 
 namespace {
-
-QByteArray contentOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeContent(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 // The default database with one employee, as an earlier run left it.
 void prepareDatabase()
@@ -61,38 +55,11 @@ void prepareDatabase()
     c.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
 }
 
-// Another program holding the database's write lock until release().
-class OutsideWriter
+void scan(TGLForm &w, const QString &code)
 {
-public:
-    bool take(const QString &path)
-    {
-        m_p.start(QStringLiteral("sqlite3"), {path});
-        if (!m_p.waitForStarted())
-            return false;
-        m_p.write("BEGIN IMMEDIATE;\nSELECT 'held';\n");
-        QByteArray out;
-        QElapsedTimer t;
-        t.start();
-        while (!out.contains("held") && t.elapsed() < 10000) {
-            m_p.waitForReadyRead(100);
-            out += m_p.readAllStandardOutput();
-        }
-        return out.contains("held");
-    }
-    void release()
-    {
-        if (m_p.state() != QProcess::Running)
-            return;
-        m_p.write("ROLLBACK;\n.quit\n");
-        m_p.closeWriteChannel();
-        m_p.waitForFinished();
-    }
-    ~OutsideWriter() { release(); }
-
-private:
-    QProcess m_p;
-};
+    child<QLineEdit>(w, "GLEditShtrKod")->setText(code);
+    QTest::mouseClick(child<QPushButton>(w, "ButtonVvodShtrKoda"), Qt::LeftButton);
+}
 
 } // namespace
 
@@ -103,12 +70,6 @@ class TestGLFaults : public QObject
     std::unique_ptr<testsupport::ServicesFixture> m_services;
 
     testsupport::ScriptedMessages &messages() { return m_services->messages(); }
-
-    static void scan(TGLForm &w, const QString &code)
-    {
-        child<QLineEdit>(w, "GLEditShtrKod")->setText(code);
-        QTest::mouseClick(child<QPushButton>(w, "ButtonVvodShtrKoda"), Qt::LeftButton);
-    }
 
     static int journalRows(const QString &where)
     {
@@ -157,14 +118,14 @@ private slots:
             const QString text = QStringLiteral("[Options]\r\nEditPutKFayluBD=/srv/CRDB.mdb\r\n");
             QByteArray bytes("\xFF\xFE");
             bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
-            writeContent(core::iniPath(), bytes);
+            QVERIFY(testsupport::writeContent(core::iniPath(), bytes));
         } else if (kind == "noise") {
             prepareDatabase();
             QByteArray bytes = contentOf(base);
             const qsizetype middle = (bytes.size() / 4096 / 2) * 4096;
             for (qsizetype i = middle; i < middle + 4096; ++i)
                 bytes[i] = char(0xA5 ^ (i * 7));
-            writeContent(base, bytes);
+            QVERIFY(testsupport::writeContent(base, bytes));
         } else if (kind == "directory") {
             QVERIFY(QDir().mkpath(base));
         }
@@ -189,13 +150,40 @@ private slots:
             QCOMPARE(contentOf(core::iniPath()), iniBefore);
     }
 
+    // Without a database the scanner is opened all the same, so that a scan
+    // gets a word on why nothing is registered instead of vanishing.
+    void scannerOpenedWithoutDatabase()
+    {
+        scanner::PseudoTerminal pty;
+        QVERIFY(pty.ok());
+        {
+            core::IniFile ini(core::iniPath());
+            ini.writeBool("ScanerOptions", "Scaner_Ispolzovanie", true);
+            ini.writeInt("VidPitaniya", "NastrPriStarte", 4);
+        }
+        {
+            core::IniFile com(scanner::comIniPath());
+            com.writeString("ComPort", "Port", pty.slavePath());
+        }
+        auto w = start();
+        QVERIFY(!w->isConnected());
+        QCOMPARE(messages().messages.size(), 1);
+        QVERIFY(w->scannerController().isOpen());
+
+        child<TRadioGroup>(*w, "VidPitaniya")->button(2)->click();
+        QSignalSpy rx(&w->scannerController(), &scanner::ScannerController::barcodeReceived);
+        QVERIFY(pty.send(kIvanovCode.toLatin1() + "\r\n"));
+        QVERIFY(rx.wait(3000));
+        QTRY_COMPARE(messages().messages.size(), 2);
+    }
+
     // Another program writing at start: the window waits, says so in the
     // status bar, and connects once the lock is gone.
     void lockAtStartIsWaitedFor()
     {
         prepareDatabase();
         core::IniFile(core::iniPath()).writeInt("VidPitaniya", "NastrPriStarte", 4);
-        OutsideWriter writer;
+        testsupport::OutsideLock writer;
         QVERIFY(writer.take(core::defaultDbPath()));
         QTimer::singleShot(1200, [&] { writer.release(); });
 
@@ -220,7 +208,7 @@ private slots:
         core::IniFile(core::iniPath()).writeInt("VidPitaniya", "NastrPriStarte", 4);
         auto w = start();
         QVERIFY(w->isConnected());
-        OutsideWriter writer;
+        testsupport::OutsideLock writer;
         QVERIFY(writer.take(core::defaultDbPath()));
 
         QElapsedTimer t;
@@ -236,6 +224,56 @@ private slots:
 
         scan(*w, kIvanovCode);
         QCOMPARE(journalRows(QStringLiteral("NMFIO = 'Иванов Иван'")), 1);
+    }
+
+    // Another client compacting the file while the program runs shrinks it
+    // soundly: registration goes on.
+    void outsideVacuumKeepsRegistering()
+    {
+        prepareDatabase();
+        core::IniFile(core::iniPath()).writeInt("VidPitaniya", "NastrPriStarte", 4);
+        auto w = start();
+        QVERIFY(w->isConnected());
+        const QString path = core::defaultDbPath();
+        const qint64 before = QFileInfo(path).size();
+        QProcess tool;
+        tool.start(QStringLiteral("sqlite3"),
+                   {path, QStringLiteral("DELETE FROM SpisokDoc; VACUUM; PRAGMA wal_checkpoint(TRUNCATE);")});
+        QVERIFY(tool.waitForFinished());
+        QCOMPARE(tool.exitCode(), 0);
+        QVERIFY2(QFileInfo(path).size() < before, qPrintable(QString::number(QFileInfo(path).size())));
+
+        scan(*w, kIvanovCode);
+        QVERIFY2(messages().messages.isEmpty(), qPrintable(messages().texts().join('\n')));
+        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("Зарегистрирован")));
+        QCOMPARE(journalRows(QStringLiteral("1=1")), 1);
+    }
+
+    // A database the program may not write is shown all the same, with a
+    // word that nothing can be registered; a scan is refused and says why.
+    void readOnlyDatabaseOpensForViewing()
+    {
+        prepareDatabase();
+        core::IniFile(core::iniPath()).writeInt("VidPitaniya", "NastrPriStarte", 4);
+        const QString path = core::defaultDbPath();
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const QByteArray before = contentOf(path);
+        QProcess p;
+        testsupport::startHeldToPermissions(p, QCoreApplication::applicationFilePath(),
+                                            {QStringLiteral("--read-only-start")});
+        QVERIFY(p.waitForFinished(60000));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        QCOMPARE(p.exitCode(), 0);
+        const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() == 4, qPrintable(out));
+        QCOMPARE(lines[0], QStringLiteral("connected=1 rows=500"));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("message: База данных ") + path
+                                     + QStringLiteral(" открыта только для чтения: журнал можно просматривать")),
+                 qPrintable(out));
+        QVERIFY2(lines[2].contains(QStringLiteral("только для чтения")) && lines[2].contains(path),
+                 qPrintable(out));
+        QVERIFY2(!lines[3].contains(QStringLiteral("Зарегистрирован")), qPrintable(out));
+        QCOMPARE(contentOf(path), before);
     }
 
     void fileChangedUnderTheProgram_data()
@@ -278,5 +316,29 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestGLFaults)
+namespace {
+// The child of readOnlyDatabaseOpensForViewing: the window started on the
+// database it may not write, one scan, and what it said.
+int readOnlyStart()
+{
+    testsupport::ServicesFixture services;
+    core::resetProcessValues();
+    auto w = start();
+    std::printf("connected=%d rows=%d\n", int(w->isConnected()), w->journal()->sourceCount());
+    scan(*w, kIvanovCode);
+    for (const QString &m : services.messages().texts())
+        std::printf("message: %s\n", m.toUtf8().constData());
+    std::printf("status: %s\n", w->statusBar()->currentMessage().toUtf8().constData());
+    return 0;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], "--read-only-start") == 0)
+        return readOnlyStart();
+    TestGLFaults test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_gl_faults.moc"

@@ -117,6 +117,24 @@ private slots:
         QVERIFY(next.readAllStandardOutput().isEmpty());
     }
 
+    // The conversion replaces the database file: never under a running
+    // program, which would go on writing into the replaced file.
+    void importRefusedWhileTheProgramRuns()
+    {
+        QProcess &running = startProgram();
+        QVERIFY(waitUntilRunning(running));
+        const QString target = core::programFile(QStringLiteral("import.sqlite"));
+        QProcess &import = startProgram(
+            {QStringLiteral("--import-mdb"), core::programFile(QStringLiteral("old.mdb")),
+             QStringLiteral("--db"), target});
+        QVERIFY(import.waitForFinished(15000));
+        QCOMPARE(import.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(import.readAllStandardError()).trimmed(),
+                 QStringLiteral("Программа уже работает; закройте её и повторите перенос данных"));
+        QVERIFY(!QFile::exists(target));
+        QCOMPARE(lockOwner(), running.processId());
+    }
+
     // `--check-db` without a path takes the configured one, with the rule
     // that a path of fewer than 3 characters is the file beside the program.
     void checkDbTakesTheConfiguredPath()

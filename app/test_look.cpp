@@ -9,6 +9,7 @@
 #include "staff/DopEdit.h"
 #include "staff/List.h"
 #include "staff/ListDop.h"
+#include "staff/UnitNastroykiPhoto.h"
 #include "staff/UserEdit.h"
 
 #include <QApplication>
@@ -40,6 +41,8 @@ private slots:
         QTest::newRow("directory") << std::function<QWidget *()>([] { return new staff::TDopForm; });
         QTest::newRow("directory entry")
             << std::function<QWidget *()>([] { return new staff::TDopEditForm; });
+        QTest::newRow("photo settings")
+            << std::function<QWidget *()>([] { return new staff::TNastroykiPhotoForm; });
         QTest::newRow("scanner settings")
             << std::function<QWidget *()>([] { return new scanner::TFormScanerTools; });
     }

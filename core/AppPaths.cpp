@@ -29,4 +29,27 @@ QString programFile(const QString &name) { return programFolder() + name; }
 QString iniPath() { return programFile("CRIni.ini"); }
 QString defaultDbPath() { return programFile("CRDB.mdb"); }
 
+QString installedDataFolder()
+{
+    return QDir::cleanPath(QCoreApplication::applicationDirPath()
+                           + QStringLiteral("/../share/trapezon"))
+           + QLatin1Char('/');
+}
+
+void provideDefaultFiles(const QString &installedFolder)
+{
+    // The empty default database is made by the main window's first showing.
+    if (QFileInfo::exists(iniPath()))
+        return;
+    const QString name = QStringLiteral("MaketKS.docx");
+    const QString source = QDir(installedFolder).filePath(name);
+    const QString target = programFile(name);
+    if (QFileInfo::exists(source) && !QFileInfo::exists(target)) {
+        QFile::copy(source, target);
+        // An installed file is read-only; the program folder's copy is the
+        // user's to edit.
+        QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
+    }
+}
+
 } // namespace core

@@ -51,6 +51,22 @@ struct TNastroyki
     bool ScanerIspolzovanie = false;
 };
 
+// The access protection settings: loaded from the table BPTools at start-up,
+// saved back at shutdown and by the protection settings window.
+struct TNastroykiBezopasnosti
+{
+    bool ZashchitaParolem = false;   // protection on ("psi")
+    bool ZashchitaOtcheta = false;   // the reports need the password ("zp_Otch")
+    bool ZashchitaOchistki = false;  // the table cleanup needs it ("zp_OchistT")
+    bool ZashchitaUdaleniya = false; // the journal deletion needs it ("zp_UdalenieGL")
+    QString Parol;                   // the password in its stored form ("SppS")
+    bool ZapomnitVSessii = false;    // accepted with "remember for this session"
+    bool RezultatVvoda = false;      // the last prompt accepted the password
+    // The settings are those of the database: loaded from it in full or
+    // stored into it; only then does the shutdown write them back.
+    bool IzBazi = false;
+};
+
 struct ProcessValues
 {
     TBuferSotrudnika BuferSotrudnika;
@@ -64,6 +80,7 @@ struct ProcessValues
     QString RedaktiruemoeNaimenovanie; // the directory name handed to its item editor and back
     bool SotrudnikSokhranen = false;
     bool FotoZagruzheno = false;
+    TNastroykiBezopasnosti Bezopasnost;
 };
 
 // The process-wide values; used only on the UI thread.

@@ -8,8 +8,10 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
@@ -184,6 +186,46 @@ private slots:
         const auto login = core::readDbLogin();
         QCOMPARE(login.user, QString("admin"));
         QCOMPARE(login.password, QString("secret"));
+    }
+
+    // An installation's read-only template reaches a new program folder
+    // once, as a file the user may edit; it never overwrites one there, and
+    // a folder already in use (CRIni.ini present) gets nothing.
+    void defaultTemplateAtTheFirstStart()
+    {
+        QTemporaryDir installed;
+        const QString shipped = installed.filePath("MaketKS.docx");
+        {
+            QFile f(shipped);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("shipped");
+        }
+        QFile::setPermissions(shipped, QFile::ReadOwner | QFile::ReadOther);
+        const QString target = core::programFile("MaketKS.docx");
+        QFile::remove(core::iniPath());
+        QFile::remove(target);
+
+        core::provideDefaultFiles(installed.path());
+        QFile copy(target);
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), QByteArray("shipped"));
+        QVERIFY(QFileInfo(target).isWritable());
+
+        // The user's own template stays.
+        copy.close();
+        QVERIFY(copy.open(QIODevice::WriteOnly));
+        copy.write("own");
+        copy.close();
+        core::provideDefaultFiles(installed.path());
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), QByteArray("own"));
+        copy.close();
+
+        QFile::remove(target);
+        core::IniFile(core::iniPath()).writeString("Options", "Any", "1");
+        core::provideDefaultFiles(installed.path());
+        QVERIFY(!QFile::exists(target));
+        QFile::remove(core::iniPath());
     }
 
     // A message raised right after a dialog closes, while no window is

@@ -314,11 +314,16 @@ void Connection::checkSameFile()
     if (quint64(st.st_dev) != m_file.device || quint64(st.st_ino) != m_file.inode)
         raise(QStringLiteral("Файл базы данных ") + m_path
               + QStringLiteral(" заменён другим файлом, пока программа работала.") + stop);
-    // The file never shrinks under the program: rows are only ever added to
-    // it or its journal, and a checkpoint only lets it grow.
-    if (qint64(st.st_size) < m_file.size)
-        raise(QStringLiteral("Файл базы данных ") + m_path
-              + QStringLiteral(" укорочен другой программой, пока программа работала.") + stop);
+    // The program's own writes never shrink the file. Another client's
+    // VACUUM may, and leaves a sound file; a cut leaves a damaged one, which
+    // the quick check tells apart (and only then, so it is rare).
+    if (qint64(st.st_size) < m_file.size) {
+        QSqlQuery q = exec(QStringLiteral("PRAGMA quick_check(1)"));
+        if (!q.next() || q.value(0).toString() != QLatin1String("ok"))
+            raise(QStringLiteral("Файл базы данных ") + m_path
+                  + QStringLiteral(" укорочен другой программой, пока программа работала.")
+                  + stop);
+    }
     m_file.size = qint64(st.st_size);
 }
 

@@ -1,6 +1,8 @@
 #include "db/CheckDbCommand.h"
 #include "db/Connection.h"
 #include "db/StructureCheck.h"
+#include "core/Error.h"
+#include "TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,24 +13,12 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <unistd.h>
+
+using testsupport::contentOf;
 
 namespace {
 
 const char *const kCheckDbSwitch = "--check-db";
-
-QByteArray contentOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeContent(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 // A journal of a few hundred pages in the ordinary rollback-journal form,
 // so that the file alone holds all of it.
@@ -63,12 +53,8 @@ Outcome runCheckDb(const QString &path, bool withoutOverride)
 {
     QProcess p;
     const QStringList args = {QString::fromLatin1(kCheckDbSwitch), path};
-    // Only root can override file permissions; anyone else meets them as they are.
-    if (withoutOverride && ::geteuid() == 0)
-        p.start(QStringLiteral("setpriv"),
-                QStringList{QStringLiteral("--bounding-set=-dac_override,-dac_read_search"),
-                            QCoreApplication::applicationFilePath()}
-                    + args);
+    if (withoutOverride)
+        testsupport::startHeldToPermissions(p, QCoreApplication::applicationFilePath(), args);
     else
         p.start(QCoreApplication::applicationFilePath(), args);
     if (!p.waitForFinished(60000))
@@ -102,7 +88,7 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(QString, message);
         const QString path = m_dir.filePath(kind + QStringLiteral(".mdb"));
-        QProcess holder;
+        testsupport::OutsideLock holder;
         bool withoutOverride = false;
         if (kind == "directory") {
             QVERIFY(QDir().mkpath(path));
@@ -110,30 +96,20 @@ private slots:
             makeJournal(path, kind != "readonly");
             if (kind == "truncated") {
                 QByteArray bytes = contentOf(path);
-                writeContent(path, bytes.left(bytes.size() / 2));
+                QVERIFY(testsupport::writeContent(path, bytes.left(bytes.size() / 2)));
             } else if (kind == "noise") {
                 QByteArray bytes = contentOf(path);
                 const qsizetype page = 4096;
                 const qsizetype middle = (bytes.size() / page / 2) * page;
                 for (qsizetype i = middle; i < middle + page; ++i)
                     bytes[i] = char(QRandomGenerator::global()->bounded(256));
-                writeContent(path, bytes);
+                QVERIFY(testsupport::writeContent(path, bytes));
             } else if (kind == "readonly") {
                 QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup
                                                         | QFile::ReadOther));
                 withoutOverride = true;
             } else if (kind == "locked") {
-                holder.start(QStringLiteral("sqlite3"), {path});
-                QVERIFY(holder.waitForStarted());
-                holder.write("BEGIN EXCLUSIVE;\nSELECT 'held';\n");
-                QElapsedTimer t;
-                t.start();
-                QByteArray out;
-                while (!out.contains("held") && t.elapsed() < 10000) {
-                    holder.waitForReadyRead(200);
-                    out += holder.readAllStandardOutput();
-                }
-                QVERIFY(out.contains("held"));
+                QVERIFY(holder.take(path, "BEGIN EXCLUSIVE"));
             }
         }
         const QByteArray before = contentOf(path);
@@ -143,17 +119,37 @@ private slots:
         QVERIFY2(outcome.err.contains(path) && outcome.err.contains(message),
                  qPrintable(outcome.err));
 
-        if (holder.state() == QProcess::Running) {
-            holder.write("ROLLBACK;\n.quit\n");
-            holder.closeWriteChannel();
-            QVERIFY(holder.waitForFinished());
-        }
+        holder.release();
         if (kind == "directory") {
             QVERIFY(QFileInfo(path).isDir());
         } else {
             QCOMPARE(contentOf(path), before);
             QVERIFY(!QFile::exists(path + "-wal"));
         }
+    }
+
+    // A write that finds no room: the Russian message with the file, and the
+    // connection still usable once there is room again.
+    void fullDiskSaysSoInRussian()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("full.mdb"));
+        makeJournal(path, true);
+        db::Connection c;
+        c.open(path);
+        QSqlQuery pages = c.exec(QStringLiteral("PRAGMA page_count"));
+        QVERIFY(pages.next());
+        c.exec(QStringLiteral("PRAGMA max_page_count=%1").arg(pages.value(0).toInt()));
+        const QString big(20000, QChar(u'Ж'));
+        try {
+            c.exec(QStringLiteral("INSERT INTO SpisokDoc (NMAllTeh) VALUES ('%1')").arg(big));
+            QFAIL("the write went through");
+        } catch (const core::Error &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Недостаточно места на диске для базы данных ")
+                                            + path),
+                     qPrintable(e.message()));
+        }
+        c.exec(QStringLiteral("PRAGMA max_page_count=1000000"));
+        c.exec(QStringLiteral("INSERT INTO SpisokDoc (NMAllTeh) VALUES ('%1')").arg(big));
     }
 
     // A read-only journal that needs nothing added is still read as it stands.

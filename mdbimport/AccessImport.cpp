@@ -189,8 +189,9 @@ QHash<QString, qint64> checkTarget(const ImportRequest &r)
         rows.insert(t, rowCount(c, t));
     c.close();
     // The last connection to close folds the write-ahead journal into the
-    // file; one still there means another program has the database open.
-    if (QFileInfo(r.target + QStringLiteral("-wal")).size() > 0)
+    // file and removes it; one still there means another program has the
+    // database open.
+    if (QFileInfo::exists(r.target + QStringLiteral("-wal")))
         raise(QStringLiteral("База данных ") + r.target
               + QStringLiteral(" открыта другой программой; закройте её и повторите перенос"));
     if (!r.append) {

@@ -350,6 +350,24 @@ private slots:
         QVERIFY(QDir(m_dir).entryList({QStringLiteral("*.part*")}, QDir::Files).isEmpty());
     }
 
+    // A database another program has open is not replaced under it.
+    void openTargetRefused()
+    {
+        const QString target = path(QStringLiteral("open.sqlite"));
+        QFile(target).open(QIODevice::WriteOnly);
+        QVERIFY(db::ProverkaStrukturiBD(target, QString(), QString()).failure.isEmpty());
+        db::Connection other;
+        other.open(target);
+        const Command c = command({kSample, QStringLiteral("--db"), target, QStringLiteral("--append")});
+        QCOMPARE(c.code, 1);
+        QCOMPARE(c.err.trimmed(), QStringLiteral("База данных ") + target
+                                      + QStringLiteral(" открыта другой программой; закройте её "
+                                                       "и повторите перенос"));
+        other.close();
+        QCOMPARE(command({kSample, QStringLiteral("--db"), target, QStringLiteral("--append")}).code,
+                 0);
+    }
+
     // Cancelling part-way leaves no target and no temporary file; an
     // existing target stays as it was.
     void cancelledLeavesNothing()

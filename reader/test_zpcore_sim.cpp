@@ -5,6 +5,8 @@
 #include "reader/Utilites.h"
 #include "reader/ZPClasses.h"
 
+#include "TestSupport.h"
+
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -18,49 +20,10 @@ namespace {
 
 // The simulator as a person runs it: its device paths read from its output,
 // commands written to its input.
-class Sim
+// The reader simulator of tools/.
+struct Sim : testsupport::SimulatorProcess
 {
-public:
-    explicit Sim(const QStringList &args)
-    {
-        m_p.start(QStringLiteral(SIM_READER_PATH), args);
-        m_p.waitForStarted();
-    }
-    ~Sim()
-    {
-        if (m_p.state() != QProcess::NotRunning) {
-            m_p.write("quit\n");
-            if (!m_p.waitForFinished(3000))
-                m_p.kill();
-            m_p.waitForFinished(1000);
-        }
-    }
-    // The value of the first output line starting with key.
-    QString value(const QString &key)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 5000) {
-            while (m_p.canReadLine()) {
-                const QString line = QString::fromUtf8(m_p.readLine()).trimmed();
-                m_lines << line;
-            }
-            for (const QString &l : m_lines)
-                if (l.startsWith(key + QLatin1Char(' ')))
-                    return l.mid(key.size() + 1);
-            m_p.waitForReadyRead(100);
-        }
-        return QString();
-    }
-    void command(const QByteArray &line)
-    {
-        m_p.write(line + '\n');
-        m_p.waitForBytesWritten(1000);
-    }
-
-private:
-    QProcess m_p;
-    QStringList m_lines;
+    explicit Sim(const QStringList &args) : SimulatorProcess(QStringLiteral(SIM_READER_PATH), args) {}
 };
 
 struct FoundDevice

@@ -15,5 +15,5 @@ $SUDO apt-get install -y --no-install-recommends \
   mdbtools-dev mdbtools \
   fonts-dejavu-core zbar-tools \
   libreoffice-calc-nogui libreoffice-writer-nogui \
-  desktop-file-utils appstream dpkg-dev \
+  desktop-file-utils appstream dpkg-dev librsvg2-bin man-db \
   xvfb xauth

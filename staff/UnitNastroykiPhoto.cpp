@@ -2,6 +2,7 @@
 
 #include "staff/UnitPhoto.h"
 
+#include "core/FieldButton.h"
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
@@ -44,10 +45,11 @@ TNastroykiPhotoForm::TNastroykiPhotoForm(QWidget *parent) : QDialog(parent)
     EditPutPhotoFolder->setObjectName(QStringLiteral("EditPutPhotoFolder"));
     EditPutPhotoFolder->setMinimumWidth(360);
     folderLabel->setBuddy(EditPutPhotoFolder);
-    QPushButton *pick = knopka(this, "BPutPhotoFolderEdit", QStringLiteral("..."));
-    QPushButton *clear = knopka(this, "BPutPhotoFolderCl", QStringLiteral("X"));
-    for (QPushButton *b : {pick, clear})
-        b->setFixedWidth(28);
+    QPushButton *pick = core::makeFieldButton(core::FieldButton::Pick,
+                                              QStringLiteral("BPutPhotoFolderEdit"), this,
+                                              QStringLiteral("Выбрать папку с фотографиями"));
+    QPushButton *clear =
+        core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("BPutPhotoFolderCl"), this);
     auto *note = new QLabel(
         QStringLiteral("Имена файлов фотографий должны полностью совпадать с Ф.И.О. питающихся"), this);
     QFont f = note->font();

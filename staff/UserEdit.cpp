@@ -193,14 +193,15 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
     connect(bDoljEdit, &QPushButton::clicked, this,
             [this] { VyborIzSpravochnika(QStringLiteral("Dolj"), EditDolj); });
     connect(regButton, &QPushButton::clicked, this, &TUserEditForm::RegButtonClick);
+    connect(readerSettings, &QPushButton::clicked, this,
+            [] { emit core::AppEvents::instance().readerWindowRequested(); });
     connect(setCode, &QPushButton::clicked, this, &TUserEditForm::ButtonSformirovatShtrKodClick);
     connect(templatePick, &QPushButton::clicked, this,
             &TUserEditForm::ButtonPutKMaketuKartSotrEditClick);
     connect(ButtonSaveAndClose, &QPushButton::clicked, this, &TUserEditForm::ButtonSaveAndCloseClick);
     connect(otmena, &QPushButton::clicked, this, &TUserEditForm::ButtonOtmenaClick);
-    // "Настройки считывателя", "Настройки фото", "Инфо" and "Сформировать
-    // карточку" are placed; their windows come with the reader, photo and
-    // card document work.
+    // "Инфо" and "Сформировать карточку" are placed; their windows come with
+    // the card document work.
 }
 
 TUserEditForm::~TUserEditForm() = default;

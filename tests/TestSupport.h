@@ -2,10 +2,12 @@
 #include "core/MessageService.h"
 #include "core/SoundService.h"
 
+#include <QByteArray>
 #include <QDialog>
-#include <QWidget>
 #include <QList>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <functional>
 
@@ -13,9 +15,9 @@ namespace testsupport {
 
 // A control of a window by its object name; a missing one stops the test
 // program at once rather than crashing it on a null pointer later.
-template <typename T> T *child(QWidget &w, const char *name)
+template <typename T> T *child(QObject &window, const char *name)
 {
-    T *c = w.findChild<T *>(QLatin1String(name));
+    T *c = window.findChild<T *>(QLatin1String(name));
     if (!c)
         qFatal("no control %s", name);
     return c;
@@ -70,6 +72,55 @@ public:
 private:
     ScriptedMessages *m_messages;
     RecordingSound *m_sound;
+};
+
+// A device simulator of tools/ run as a person runs it: what it prints
+// ("key value" lines) is read back, commands go to its standard input. It is
+// asked to quit, and killed if it does not, when the object goes.
+class SimulatorProcess
+{
+public:
+    SimulatorProcess(const QString &program, const QStringList &args);
+    ~SimulatorProcess();
+    SimulatorProcess(const SimulatorProcess &) = delete;
+    SimulatorProcess &operator=(const SimulatorProcess &) = delete;
+
+    // The value of the first printed line starting with key and a blank;
+    // empty when none came within five seconds.
+    QString value(const QString &key);
+    void command(const QByteArray &line);
+
+private:
+    QProcess m_process;
+    QStringList m_lines;
+};
+
+// The whole content of a file; empty when it cannot be read.
+QByteArray contentOf(const QString &path);
+// Replaces the content of a file; false when it cannot be written.
+bool writeContent(const QString &path, const QByteArray &bytes);
+
+// Starts `program` so that file permissions hold for it: as root, without
+// root's right to read and write any file (through setpriv); anyone else
+// meets the permissions anyway.
+void startHeldToPermissions(QProcess &p, const QString &program, const QStringList &args);
+
+// Another program (the sqlite3 tool) holding a database's lock until
+// release() or destruction: `begin` is "BEGIN IMMEDIATE" (the write lock)
+// or "BEGIN EXCLUSIVE".
+class OutsideLock
+{
+public:
+    OutsideLock() = default;
+    ~OutsideLock() { release(); }
+    OutsideLock(const OutsideLock &) = delete;
+    OutsideLock &operator=(const OutsideLock &) = delete;
+    // True once the lock is held.
+    bool take(const QString &path, const QByteArray &begin = "BEGIN IMMEDIATE");
+    void release();
+
+private:
+    QProcess m_p;
 };
 
 } // namespace testsupport

@@ -158,9 +158,12 @@ public:
         m_poll.stop();
         if (m_pty)
             m_pty->hangUp();
-        for (auto &c : m_clients)
+        std::list<Client> clients;
+        clients.swap(m_clients);
+        for (auto &c : clients) {
+            c.socket->disconnect(this);
             c.socket->abort();
-        m_clients.clear();
+        }
         m_servers.clear();
         m_udp.reset();
         say(QStringLiteral("unplugged"));
@@ -253,8 +256,11 @@ private:
             m_clients.push_back(Client{Client::Direct, std::unique_ptr<QTcpSocket>(s)});
             connect(s, &QTcpSocket::readyRead, this, [this, s] { tcpInput(s); });
             connect(s, &QTcpSocket::disconnected, this, [this, s] {
-                m_clients.remove_if([s](const Client &c) { return c.socket.get() == s; });
-                s->deleteLater();
+                // The socket is inside its own signal: it goes once that returns.
+                for (auto &c : m_clients)
+                    if (c.socket.get() == s)
+                        c.socket.release()->deleteLater();
+                m_clients.remove_if([](const Client &c) { return !c.socket; });
             });
         }
     }

@@ -73,6 +73,16 @@ TZP_DD_GLOBAL_SETTINGS defaultSettings()
     return g;
 }
 
+Snapshot snapshot()
+{
+    std::lock_guard lock(state().mutex);
+    const State &st = state();
+    Snapshot s{st.serialTypes, st.ipTypes, st.extraPaths, st.netAddresses, st.settings, st.lastFound, {}};
+    for (const auto &entry : st.openPaths)
+        s.openPaths.insert(entry.first);
+    return s;
+}
+
 void postToWindow(void *window, uint32_t msgId)
 {
     if (window && QCoreApplication::instance())

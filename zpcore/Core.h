@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,6 +94,20 @@ struct State
 
 State &state();
 TZP_DD_GLOBAL_SETTINGS defaultSettings();
+
+// A copy of what a search or a detector round works from, taken at once so
+// that the work itself runs without the global lock.
+struct Snapshot
+{
+    std::vector<SerialType> serialTypes;
+    std::vector<IpType> ipTypes;
+    std::vector<std::string> extraPaths;
+    std::vector<std::string> netAddresses;
+    TZP_DD_GLOBAL_SETTINGS settings{};
+    std::map<std::string, Found> lastFound;
+    std::set<std::string> openPaths;
+};
+Snapshot snapshot();
 
 template<class T> std::shared_ptr<T> lookup(void *handle)
 {

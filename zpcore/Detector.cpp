@@ -156,25 +156,14 @@ void round(Detector &d, bool forced)
             if (auto c = w.lock())
                 clients.push_back(std::move(c));
     }
-    std::vector<SerialType> serialTypes;
-    std::vector<IpType> ipTypes;
-    std::vector<std::string> extra, addresses;
-    TZP_DD_GLOBAL_SETTINGS gs;
-    std::map<std::string, Found> lastFound;
-    std::set<std::string> openPaths;
-    {
-        std::lock_guard lock(state().mutex);
-        serialTypes = state().serialTypes;
-        ipTypes = state().ipTypes;
-        extra = state().extraPaths;
-        addresses = state().netAddresses;
-        gs = state().settings;
-        lastFound = state().lastFound;
-        for (const auto &[p, n] : state().openPaths) {
-            (void)n;
-            openPaths.insert(p);
-        }
-    }
+    const Snapshot snap = snapshot();
+    const auto &serialTypes = snap.serialTypes;
+    const auto &ipTypes = snap.ipTypes;
+    const auto &extra = snap.extraPaths;
+    const auto &addresses = snap.netAddresses;
+    const TZP_DD_GLOBAL_SETTINGS &gs = snap.settings;
+    const auto &lastFound = snap.lastFound;
+    const auto &openPaths = snap.openPaths;
     const bool wantSerial = std::any_of(clients.begin(), clients.end(),
                                         [](const auto &c) { return c->serial; });
     const bool identifySerialDevs = std::any_of(clients.begin(), clients.end(), [](const auto &c) {
@@ -286,13 +275,9 @@ void attach(const std::shared_ptr<NotifyObject> &n)
 {
     // What is there already is the starting point, not news.
     if (n->serial) {
-        std::vector<std::string> extra;
-        std::map<std::string, Found> lastFound;
-        {
-            std::lock_guard lock(state().mutex);
-            extra = state().extraPaths;
-            lastFound = state().lastFound;
-        }
+        const Snapshot snap = snapshot();
+        const auto &extra = snap.extraPaths;
+        const auto &lastFound = snap.lastFound;
         for (const SerialCandidate &c : listSerialPorts(extra)) {
             Found f;
             if (const auto it = lastFound.find(c.path); it != lastFound.end()) {

@@ -6,29 +6,21 @@ namespace zp {
 
 void SearchObject::start(const TZP_SEARCH_PARAMS &params)
 {
-    std::vector<SerialType> serialTypes;
-    std::vector<IpType> ipTypes;
-    std::vector<std::string> extra, addresses;
-    TZP_DD_GLOBAL_SETTINGS gs;
+    const Snapshot snap = snapshot();
+    const auto &serialTypes = snap.serialTypes;
+    const auto &ipTypes = snap.ipTypes;
+    const auto &addresses = snap.netAddresses;
+    const TZP_DD_GLOBAL_SETTINGS &gs = snap.settings;
     std::map<std::string, Found> openFound;
-    {
-        std::lock_guard lock(state().mutex);
-        serialTypes = state().serialTypes;
-        ipTypes = state().ipTypes;
-        extra = state().extraPaths;
-        addresses = state().netAddresses;
-        gs = state().settings;
-        for (const auto &[path, n] : state().openPaths) {
-            (void)n;
-            const auto it = state().lastFound.find(path);
-            openFound[path] = it != state().lastFound.end() ? it->second : Found{};
-        }
+    for (const std::string &path : snap.openPaths) {
+        const auto it = snap.lastFound.find(path);
+        openFound[path] = it != snap.lastFound.end() ? it->second : Found{};
     }
     m_unknown = params.nFlags & ZP_SF_UNKNOWN;
 
     std::vector<SerialCandidate> ports;
     if (params.nDevMask != 0)
-        ports = listSerialPorts(extra);
+        ports = listSerialPorts(snap.extraPaths);
     const bool network = params.nIpDevMask != 0 && !addresses.empty();
     m_slots.resize(ports.size() + (network ? 1 : 0));
 
