@@ -1,5 +1,6 @@
 #include "admin/UnitOchistkaTablitsBazi.h"
 
+#include "core/AppEvents.h"
 #include "core/Error.h"
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
@@ -131,12 +132,15 @@ void TOchistkaTablitsBaziForm::Ochistka(const QString &confirmation, const QStri
     }
     m_kopiya = kopiya;
 
+    bool cleared = false;
     for (int i = 0; i < tables.size(); ++i) {
         progress.setLabelText(QStringLiteral("Удаление записей таблицы ") + tables[i] + QStringLiteral("..."));
         progress.setValue(kKopiyaShare + (1000 - kKopiyaShare) * i / int(tables.size()));
-        OchistkaTablitsy(tables[i]);
+        cleared = OchistkaTablitsy(tables[i]) || cleared;
     }
     progress.reset();
+    if (cleared)
+        emit core::AppEvents::instance().tablesCleared();
     core::showMessage(QStringLiteral("Удаление завершено.\r\nКопия базы данных до удаления: ") + kopiya);
 }
 

@@ -1,6 +1,7 @@
 #include "admin/UnitOchistkaTablitsBazi.h"
 
 #include "TestSupport.h"
+#include "core/AppEvents.h"
 #include "core/Error.h"
 #include "core/ProcessValues.h"
 #include "db/Backup.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -107,7 +109,9 @@ private slots:
         QFETCH(QString, after);
         Db d;
         QString kopiya;
+        QSignalSpy cleared(&core::AppEvents::instance(), &core::AppEvents::tablesCleared);
         const QStringList messages = press(qPrintable(button), core::Answer::Ok, &kopiya);
+        QCOMPARE(cleared.count(), 1);   // the main window reads its rows again
         QCOMPARE(d.counts(), after);
         QCOMPARE(messages, (QStringList{question, kDone + kopiya}));
         // The copy beside the file holds every row as it was before.

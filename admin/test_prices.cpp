@@ -16,15 +16,9 @@
 using admin::TNasroykiStoimostiForm;
 using admin::TVvodStoimostiForm;
 
-namespace {
+using testsupport::child;
 
-template <typename T> T *child(QWidget &w, const char *name)
-{
-    T *c = w.findChild<T *>(QLatin1String(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
-}
+namespace {
 
 QLineEdit *edit(QWidget &w, const char *name) { return child<QLineEdit>(w, name); }
 

@@ -4,10 +4,11 @@
 #include "InfoForm.h"
 #include "JournalView.h"
 #include "MealRegistration.h"
-#include "RadioGroup.h"
+#include "core/RadioGroup.h"
 #include "WindowGeometry.h"
 #include "Zastavka.h"
 
+#include "admin/AdminTools.h"
 #include "admin/Bezopasnost.h"
 #include "admin/UnitBezopasnost.h"
 #include "admin/UnitVvodStoimosti.h"
@@ -305,7 +306,7 @@ void TGLForm::buildMenu()
           {"N5", QStringLiteral("Подразделения"), &TGLForm::N5Click},
           {"N6", QStringLiteral("Организации"), &TGLForm::N6Click}}},
         {"N7", QStringLiteral("Сервис"),
-         {{"N8", QStringLiteral("Настройки"), &TGLForm::N8Click, false},
+         {{"N8", QStringLiteral("Настройки"), &TGLForm::N8Click},
           {"N9", QStringLiteral("Безопасность"), &TGLForm::N9Click},
           {"N10", QStringLiteral("Загрузка питающихся из Excel"), &TGLForm::N10Click}}},
         {"N11", QStringLiteral("Отчёты"),
@@ -433,6 +434,15 @@ void TGLForm::wireLogic()
             [this](const QString &nameOP) { setWindowTitle(QStringLiteral("Трапезон 2.1.0   ") + nameOP); });
     connect(&core::AppEvents::instance(), &core::AppEvents::mainWindowCloseRequested, this,
             &QWidget::close, Qt::QueuedConnection);
+    // Emptied tables must not live on in the copies registration looks at.
+    connect(&core::AppEvents::instance(), &core::AppEvents::tablesCleared, this, [this] {
+        reloadEmployees();
+        ignoringErrors([this] {
+            if (FDQuery1->isOpen())
+                FDQuery1->refresh();
+        });
+        m_journalView->pokazatKolVo();
+    });
 }
 
 // ---------------------------------------------------------------- start-up
@@ -795,7 +805,7 @@ void TGLForm::N8Click()
 {
     if (!admin::ProverkaDostupa(admin::kNastroyki))
         return;
-    // The administration window opens here.
+    otkritAdminTools();
 }
 void TGLForm::N9Click() { admin::OtkritNastroykiBezopasnosti(this); }
 void TGLForm::N10Click()
@@ -814,6 +824,33 @@ void TGLForm::N14Click()
 {
     TInfoForm info(this);
     core::execModal(info);
+}
+
+// The administration window, after the access check: the scanner's port is
+// handed to the settings windows while it is open and taken back after.
+void TGLForm::otkritAdminTools()
+{
+    m_scanner->beginSettingsWindow();
+    {
+        admin::TAdminToolsForm form(this);
+        if (core::execModal(form) == QDialog::Accepted)
+            obnovitZhurnalPoNastroykam();
+    }
+    m_scanner->endSettingsWindow();
+    obnovitZhurnalPoNastroykam();
+}
+
+void TGLForm::obnovitZhurnalPoNastroykam()
+{
+    const auto &n = core::pv().Nastroyki;
+    if (n.RefreshGrid)
+        DBGrid1->viewport()->update();
+    if (n.RefreshQuery)
+        ignoringErrors([this] {
+            if (FDQuery1->isOpen())
+                FDQuery1->refresh();
+        });
+    m_journalView->pokazatKolVo();
 }
 
 // ---------------------------------------------------------------- closing

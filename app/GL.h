@@ -112,6 +112,8 @@ private:
     void N5Click();   // Справочники / Подразделения
     void N6Click();   // Справочники / Организации
     void N8Click();   // Сервис / Настройки
+    void otkritAdminTools();
+    void obnovitZhurnalPoNastroykam();
     void N9Click();   // Сервис / Безопасность
     void N10Click();  // Сервис / Загрузка питающихся из Excel
     void N12Click();  // Отчёты / Основной отчёт

@@ -4,7 +4,7 @@
 #include "Application.h"
 #include "GL.h"
 #include "GLSettings.h"
-#include "RadioGroup.h"
+#include "core/RadioGroup.h"
 #include "TestSupport.h"
 #include "test_gl_fixture.h"
 

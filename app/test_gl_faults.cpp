@@ -2,7 +2,7 @@
 // should be: each start is refused with its message and leaves the files as
 // they were; another program's lock is waited for, not frozen on; a file
 // deleted or replaced while the program runs takes no registration.
-#include "RadioGroup.h"
+#include "core/RadioGroup.h"
 #include "test_gl_fixture.h"
 #include "test_registration_fixture.h"
 

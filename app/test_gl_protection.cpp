@@ -1,7 +1,7 @@
 // The access protection as the main window uses it: the settings loaded at
 // start-up and saved at the end, the guarded deletion, "Pass Free", and the
 // menu items "Основной отчёт" and "Безопасность".
-#include "RadioGroup.h"
+#include "core/RadioGroup.h"
 #include "test_gl_fixture.h"
 #include "test_registration_fixture.h"
 

@@ -1,10 +1,11 @@
 // Registration and the journal driven through the real main window: its
 // barcode field and button, the meal-type choice, the name search, the grid
 // selection and "Удалить", on a database beside the program.
-#include "RadioGroup.h"
+#include "core/RadioGroup.h"
 #include "test_gl_fixture.h"
 #include "test_registration_fixture.h"
 
+#include "admin/UnitOchistkaTablitsBazi.h"
 #include "core/AppPaths.h"
 #include "core/IniSettings.h"
 #include "db/StructureCheck.h"
@@ -238,6 +239,29 @@ private slots:
         QCOMPARE(shown, QStringLiteral("Стоимость питания|125,50"));
         QCOMPARE(journalRows(), rows);
         QCOMPARE(m_services->messages().texts(), messages);
+    }
+
+    // Employees and journal emptied by the cleanup window while the main
+    // window runs: its copies follow, so a card of a removed employee is
+    // not found and the counter shows the empty journal.
+    void cleanupReachesTheMainWindow()
+    {
+        prepare(0, {kIvanov});
+        auto w = start();
+        chooseMeal(*w, 2);
+        QCOMPARE(child<QLabel>(*w, "LabelKolVo")->text(), QStringLiteral("1"));
+        {
+            admin::TOchistkaTablitsBaziForm cleanup;
+            cleanup.show();
+            QTest::mouseClick(cleanup.findChild<QPushButton *>(QStringLiteral("ClearVse")), Qt::LeftButton);
+            cleanup.close();
+        }
+        QCOMPARE(child<QLabel>(*w, "LabelKolVo")->text(), QStringLiteral("0"));
+        m_services->messages().clear();
+        w->SrabotkaSchitivatelyaGL(kIvanovCard);
+        QCOMPARE(m_services->messages().texts(),
+                 QStringList{QStringLiteral("Карта: ") + kIvanovCard + QStringLiteral(" не найдена.")});
+        QCOMPARE(journalRows(), 0);
     }
 };
 

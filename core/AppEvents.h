@@ -28,6 +28,9 @@ signals:
     // A setting that acts only at the next start changed: the main window
     // closes through its normal closing (the operator confirms it there).
     void mainWindowCloseRequested();
+    // Table cleanup emptied tables: whoever keeps rows of the database in
+    // memory (the main window's journal and employees) reads them again.
+    void tablesCleared();
 
 private:
     AppEvents() = default;

@@ -1,4 +1,4 @@
-#include "RadioGroup.h"
+#include "core/RadioGroup.h"
 
 #include <QRadioButton>
 #include <QVBoxLayout>
