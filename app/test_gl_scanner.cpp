@@ -20,6 +20,9 @@
 #include <QtTest>
 
 #include <atomic>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <memory>
 #include <random>
 #include <thread>
@@ -203,9 +206,21 @@ private slots:
                 c->pty.send(kCode.toLatin1() + "\r\n");
                 sent = true;
             });
+            // The box stays up until the program has taken every byte off the line:
+            // noise still queued in the terminal would otherwise be read after the
+            // box, where the bound does not apply, and the count below would depend
+            // on how busy the machine is.
+            const int watcher = ::open(c->pty.slavePath().toLocal8Bit().constData(),
+                                       O_RDONLY | O_NOCTTY | O_NONBLOCK);
+            const auto pending = [watcher] {
+                int n = 0;
+                return watcher >= 0 && ::ioctl(watcher, FIONREAD, &n) == 0 ? n : 0;
+            };
             QDeadlineTimer deadline(60000);
-            while (!sent && !deadline.hasExpired())
+            while ((!sent || pending() > 0) && !deadline.hasExpired())
                 QTest::qWait(20);
+            if (watcher >= 0)
+                ::close(watcher);
             QTest::qWait(300);
             grown = residentKb() - before;
             scanner.join();
