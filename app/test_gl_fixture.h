@@ -4,9 +4,13 @@
 #include "GL.h"
 
 #include "core/AppPaths.h"
+#include "core/ProcessValues.h"
 #include "db/Connection.h"
+#include "db/StructureCheck.h"
 
+#include <QFile>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QTest>
 #include <memory>
 
@@ -30,6 +34,23 @@ template <typename T> T *child(TGLForm &w, const char *name)
     if (!c)
         qFatal("no control %s", name);
     return c;
+}
+
+// A program folder started afresh: the settings back to their defaults, `files`
+// removed and an empty database beside the program brought up to the
+// program's structure. Gives the database's path.
+inline QString freshProgramDatabase(const QStringList &files)
+{
+    core::resetProcessValues();
+    for (const QString &name : files)
+        QFile::remove(core::programFile(name));
+    const QString dbPath = core::defaultDbPath();
+    QFile f(dbPath);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot create %s", qPrintable(dbPath));
+    f.close();
+    db::ProverkaStrukturiBD(dbPath, QString(), QString(), [](const QString &) {});
+    return dbPath;
 }
 
 // The journal rows of the database beside the program that meet `where`,

@@ -5,6 +5,7 @@
 #include "GL.h"
 
 #include "TestSupport.h"
+#include "test_gl_fixture.h"
 #include "core/AppPaths.h"
 #include "core/IniSettings.h"
 #include "core/ProcessValues.h"
@@ -34,16 +35,8 @@ class TestGLReader : public QObject
 private:
     static void prepareProgramFolder(const QString &readerPath)
     {
-        core::resetProcessValues();
-        for (const QString &name : {QStringLiteral("CRDB.mdb"), QStringLiteral("CRIni.ini"),
-                                    QStringLiteral("trapezon.ini")})
-            QFile::remove(core::programFile(name));
-        const QString dbPath = core::defaultDbPath();
-        {
-            QFile f(dbPath);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        }
-        db::ProverkaStrukturiBD(dbPath, QString(), QString(), [](const QString &) {});
+        const QString dbPath = gltest::freshProgramDatabase(
+            {QStringLiteral("CRDB.mdb"), QStringLiteral("CRIni.ini"), QStringLiteral("trapezon.ini")});
         {
             db::Connection c;
             c.open(dbPath);

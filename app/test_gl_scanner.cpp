@@ -47,16 +47,8 @@ private:
     // type chosen at start by `startRule` (0 "Все", 4 "Обед").
     void prepareProgramFolder(const scanner::PseudoTerminal &pty, int startRule)
     {
-        core::resetProcessValues();
-        for (const QString &name : {QStringLiteral("CRDB.mdb"), QStringLiteral("CRIni.ini"),
-                                    QStringLiteral("CRCom.ini")})
-            QFile::remove(core::programFile(name));
-        const QString dbPath = core::defaultDbPath();
-        {
-            QFile f(dbPath);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        }
-        db::ProverkaStrukturiBD(dbPath, QString(), QString(), [](const QString &) {});
+        const QString dbPath = gltest::freshProgramDatabase(
+            {QStringLiteral("CRDB.mdb"), QStringLiteral("CRIni.ini"), QStringLiteral("CRCom.ini")});
         {
             db::Connection c;
             c.open(dbPath);
