@@ -21,6 +21,8 @@
 #include <functional>
 #include <memory>
 
+Q_DECLARE_METATYPE(std::function<QWidget *()>)
+
 class TestLook : public QObject
 {
     Q_OBJECT
@@ -82,7 +84,6 @@ private slots:
     }
 };
 
-Q_DECLARE_METATYPE(std::function<QWidget *()>)
 
 QTEST_MAIN(TestLook)
 #include "test_look.moc"
