@@ -5,6 +5,7 @@
 #include "core/ProcessValues.h"
 #include "core/SoundService.h"
 #include "core/TextUtil.h"
+#include "admin/Bezopasnost.h"
 #include "db/Connection.h"
 #include "db/DBTools.h"
 
@@ -15,7 +16,6 @@ namespace app {
 namespace {
 const QString kTable = QStringLiteral("SpisokDoc");
 const QString kSortField = QStringLiteral("NMDateTimeTeh_Obrat");
-const QString kDeleteAction = QStringLiteral("УдалениеГлавная");
 const QString kFilterField = QStringLiteral("NMAllTeh");
 } // namespace
 
@@ -213,7 +213,7 @@ void JournalView::UdalenieClick(int currentRow, const QList<int> &selectedRows)
     if (core::ask(QStringLiteral("Подтвердить удаление?"), core::Buttons::OkCancel)
         != core::Answer::Ok)
         return;
-    if (m_hooks.proverkaDostupa && !m_hooks.proverkaDostupa(kDeleteAction))
+    if (m_hooks.proverkaDostupa && !m_hooks.proverkaDostupa(admin::kUdalenieGlavnaya))
         return;
     guarded([&] { m_journal->deleteRecords(selectedRows); });
     pokazatKolVo();
