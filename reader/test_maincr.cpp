@@ -163,7 +163,9 @@ private slots:
                 [&](const QString &m) { statusLines << m; });
         usb.command("unplug");
         QTRY_VERIFY(statusLines.join('\n').contains("Port " + path + " disconnected"));
-        QTRY_VERIFY_WITH_TIMEOUT(w.StatusText().contains("Lost port " + path), 8000);
+        // The idle refresh after the loss writes over the line at once, so the
+        // lines as they came are what is looked at, not the line left at the end.
+        QTRY_VERIFY_WITH_TIMEOUT(statusLines.join('\n').contains("Lost port " + path), 8000);
         w.DoRefresh();
         const int still = w.FindDeviceByPortName(path);
         QVERIFY(still >= 0);
