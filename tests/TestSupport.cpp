@@ -2,6 +2,11 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <QUuid>
 #include <memory>
 #include <unistd.h>
 
@@ -144,5 +149,73 @@ void OutsideLock::release()
     m_p.closeWriteChannel();
     m_p.waitForFinished();
 }
+
+namespace {
+
+// Runs one statement on the server's maintenance database; the error text
+// when it fails.
+QString onServer(const QString &host, int port, const QString &user, const QString &password,
+                 const QString &statement)
+{
+    const QString name = QStringLiteral("testsupport-server-") + QUuid::createUuid().toString();
+    QString problem;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(host);
+        db.setPort(port);
+        db.setUserName(user);
+        db.setPassword(password);
+        db.setDatabaseName(QStringLiteral("postgres"));
+        if (!db.open()) {
+            problem = db.lastError().text();
+        } else {
+            QSqlQuery q(db);
+            if (!q.exec(statement))
+                problem = q.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return problem;
+}
+
+} // namespace
+
+ServerDatabase::ServerDatabase()
+{
+    const QUrl server(qEnvironmentVariable("TRAPEZON_TEST_PG"));
+    if (!server.isValid() || server.scheme() != QLatin1String("postgresql")) {
+        m_problem = QStringLiteral("no PostgreSQL server for the tests (TRAPEZON_TEST_PG)");
+        return;
+    }
+    m_host = server.host();
+    m_port = server.port(5432);
+    m_user = server.userName();
+    m_password = qEnvironmentVariable("TRAPEZON_TEST_PG_PASSWORD");
+    m_name = QStringLiteral("t_%1_%2").arg(::getpid()).arg(
+        QUuid::createUuid().toString(QUuid::Id128).left(12));
+    const QString problem = onServer(m_host, m_port, m_user, m_password,
+                                     QStringLiteral("CREATE DATABASE ") + m_name
+                                         + QStringLiteral(" ENCODING 'UTF8' TEMPLATE template0"));
+    if (!problem.isEmpty()) {
+        m_problem = QStringLiteral("the tests' PostgreSQL server refused a database: ") + problem;
+        return;
+    }
+    QUrl url = server;
+    url.setPath(QLatin1Char('/') + m_name);
+    m_url = url.toString();
+}
+
+ServerDatabase::~ServerDatabase()
+{
+    if (m_url.isEmpty())
+        return;
+    // WITH (FORCE): a connection a failed test left open does not keep the
+    // database on the server.
+    onServer(m_host, m_port, m_user, m_password,
+             QStringLiteral("DROP DATABASE IF EXISTS ") + m_name + QStringLiteral(" WITH (FORCE)"));
+}
+
+bool ServerDatabase::required() { return !qEnvironmentVariableIsEmpty("TRAPEZON_REQUIRE_PG"); }
 
 } // namespace testsupport

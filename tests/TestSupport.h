@@ -123,4 +123,42 @@ private:
     QProcess m_p;
 };
 
+// A database of its own on the tests' PostgreSQL server (the URL in
+// TRAPEZON_TEST_PG, the password in TRAPEZON_TEST_PG_PASSWORD), made empty
+// at construction and dropped at destruction, so that tests running at once
+// never meet. Without a server the test is skipped, unless
+// TRAPEZON_REQUIRE_PG is set (the test script sets it): then it fails.
+class ServerDatabase
+{
+public:
+    ServerDatabase();
+    ~ServerDatabase();
+    ServerDatabase(const ServerDatabase &) = delete;
+    ServerDatabase &operator=(const ServerDatabase &) = delete;
+
+    bool available() const { return !m_url.isEmpty(); }
+    // Why the database is not there; empty when it is.
+    QString problem() const { return m_problem; }
+    // "postgresql://trapezon@127.0.0.1:PORT/NAME" of this test's database.
+    QString url() const { return m_url; }
+    QString user() const { return m_user; }
+    QString password() const { return m_password; }
+    static bool required();
+
+private:
+    QString m_url, m_user, m_password, m_name, m_problem;
+    QString m_host;
+    int m_port = 0;
+};
+
 } // namespace testsupport
+
+// Skips (or fails, where a server is required) a test without its server.
+#define TRAPEZON_NEED_SERVER(database)                                                   \
+    do {                                                                                 \
+        if (!(database).available()) {                                                   \
+            if (testsupport::ServerDatabase::required())                                 \
+                QFAIL(qPrintable((database).problem()));                                 \
+            QSKIP(qPrintable((database).problem()));                                     \
+        }                                                                                \
+    } while (false)
