@@ -410,6 +410,17 @@ Transaction::Transaction(Connection &connection) : m_connection(connection)
     if (!m_connection.isOpen())
         raise(QStringLiteral("Нет подключения к базе данных"));
     m_connection.checkSameFile();
+    // On the file the write lock is taken at the start: what the transaction
+    // reads before its first write (a rule's check, a guard) still holds when
+    // it writes, as no other program can write in between. Begun deferred,
+    // the write of a connection whose reads another program has overtaken
+    // would fail with "busy" at once instead of waiting its turn.
+    if (m_connection.database().driverName() == QLatin1String("QSQLITE")) {
+        QSqlQuery begin(m_connection.database());
+        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            raise(m_connection.describeError(begin.lastError()));
+        return;
+    }
     if (!m_connection.transaction())
         raise(m_connection.describeError(m_connection.database().lastError()));
 }

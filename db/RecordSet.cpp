@@ -1174,6 +1174,16 @@ QString RecordSet::sortField() const { return d->sortFieldName; }
 
 int RecordSet::insertRecord(const QVariantMap &values)
 {
+    int v = -1;
+    insertRecordIf(values, {}, &v);
+    return v;
+}
+
+bool RecordSet::insertRecordIf(const QVariantMap &values, const std::function<bool()> &allowed,
+                               int *visibleRow)
+{
+    if (visibleRow)
+        *visibleRow = -1;
     d->requireWritable();
     QStringList names;
     QString marks;
@@ -1190,6 +1200,8 @@ int RecordSet::insertRecord(const QVariantMap &values)
     qint64 rowId = -1;
     {
         Transaction tx(*d->connection);
+        if (allowed && !allowed())
+            return false;
         QSqlQuery q = d->connection->prepare(sql);
         for (auto it = values.constBegin(); it != values.constEnd(); ++it)
             q.addBindValue(it.value());
@@ -1211,11 +1223,13 @@ int RecordSet::insertRecord(const QVariantMap &values)
                     s);
     d->pass.push_back(d->judge(*this, s));
     if (!d->pass.back())
-        return -1;
+        return true;
     const int v = d->visibleInsertPos(s);
     // Rows past those the views know are announced when they are fetched.
     showAt(v, s, v < d->exposed || d->exposed == count());
-    return v;
+    if (visibleRow)
+        *visibleRow = v;
+    return true;
 }
 
 void RecordSet::updateRecord(int row, const QVariantMap &values)
