@@ -14,6 +14,7 @@
 #include "core/SoundService.h"
 #include "scanner/FormScanerTools.h"
 #include "staff/UnitNastroykiPhoto.h"
+#include "core/FieldButton.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -29,14 +30,6 @@
 namespace admin {
 
 namespace {
-
-QPushButton *knopka(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
 
 QLineEdit *pole(QWidget *parent, const char *name)
 {
@@ -75,8 +68,8 @@ TAdminToolsForm::TAdminToolsForm(QWidget *parent) : QDialog(parent)
 
     auto *dbGroup = new QGroupBox(QStringLiteral("Подключение к базе данных"), this);
     EditPutKFayluBD = pole(dbGroup, "EditPutKFayluBD");
-    QPushButton *pick = knopka(dbGroup, "BPutKFayluBDEdit", QStringLiteral("..."));
-    QPushButton *clear = knopka(dbGroup, "BPutKFayluBDCl", QStringLiteral("X"));
+    QPushButton *pick = core::makeButton("BPutKFayluBDEdit", QStringLiteral("..."), dbGroup);
+    QPushButton *clear = core::makeButton("BPutKFayluBDCl", QStringLiteral("X"), dbGroup);
     for (QPushButton *b : {pick, clear})
         b->setFixedWidth(28);
     EditLogin = pole(dbGroup, "EditLogin");
@@ -130,11 +123,11 @@ TAdminToolsForm::TAdminToolsForm(QWidget *parent) : QDialog(parent)
     };
     auto *buttons = new QGridLayout;
     for (int i = 0; i < knopki.size(); ++i) {
-        QPushButton *b = knopka(this, knopki[i].name, knopki[i].caption);
+        QPushButton *b = core::makeButton(knopki[i].name, knopki[i].caption, this);
         connect(b, &QPushButton::clicked, this, knopki[i].click);
         buttons->addWidget(b, i / 2, i % 2);
     }
-    QPushButton *zakrit = knopka(this, "Zakrit", QStringLiteral("Закрыть"));
+    QPushButton *zakrit = core::makeButton("Zakrit", QStringLiteral("Закрыть"), this);
 
     auto *bottom = new QHBoxLayout;
     bottom->addStretch();

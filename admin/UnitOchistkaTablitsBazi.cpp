@@ -2,6 +2,7 @@
 
 #include "core/AppEvents.h"
 #include "core/Error.h"
+#include "core/FieldButton.h"
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
 #include "db/Backup.h"
@@ -18,15 +19,6 @@ namespace admin {
 namespace {
 
 constexpr int kKopiyaShare = 900;   // of the progress bar's 1000 steps
-
-QPushButton *knopka(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    b->setMinimumHeight(30);
-    return b;
-}
 
 } // namespace
 
@@ -61,7 +53,8 @@ TOchistkaTablitsBaziForm::TOchistkaTablitsBaziForm(QWidget *parent)
     };
     auto *layout = new QVBoxLayout(this);
     for (const Knopka &k : knopki) {
-        QPushButton *b = knopka(this, k.name, k.caption);
+        QPushButton *b = core::makeButton(k.name, k.caption, this);
+        b->setMinimumHeight(30);
         connect(b, &QPushButton::clicked, this,
                 [this, confirmation = k.confirmation, tables = k.tables] { Ochistka(confirmation, tables); });
         layout->addWidget(b);
@@ -73,7 +66,8 @@ TOchistkaTablitsBaziForm::TOchistkaTablitsBaziForm(QWidget *parent)
     }
     ClearOrg = findChild<QPushButton *>(QStringLiteral("ClearOrg"));
     layout->addSpacing(8);
-    QPushButton *zakrit = knopka(this, "ButtonZakritiye", QStringLiteral("Закрыть"));
+    QPushButton *zakrit = core::makeButton("ButtonZakritiye", QStringLiteral("Закрыть"), this);
+    zakrit->setMinimumHeight(30);
     connect(zakrit, &QPushButton::clicked, this, &QDialog::reject);
     layout->addWidget(zakrit);
     setMinimumWidth(300);

@@ -6,6 +6,11 @@ class QWidget;
 
 namespace core {
 
+// A push button known by its object name (tests and style sheets find it by
+// that) that never takes Enter as the dialog's default button: Enter in the
+// program's dialogs belongs to the field being typed in.
+QPushButton *makeButton(const char *objectName, const QString &caption, QWidget *parent);
+
 // The small buttons beside an edit field: "X" empties the field, "..."
 // picks its value (from a directory, a file).
 enum class FieldButton { Clear, Pick };

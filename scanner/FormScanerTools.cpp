@@ -15,18 +15,6 @@
 
 namespace scanner {
 
-namespace {
-
-QPushButton *button(QWidget *parent, const char *name, const QString &text)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
-} // namespace
-
 TFormScanerTools::TFormScanerTools(QWidget *parent)
     : QDialog(parent), m_port(std::make_unique<ComPort>())
 {
@@ -35,15 +23,15 @@ TFormScanerTools::TFormScanerTools(QWidget *parent)
 
     CheckBoxIspolzovatScaner = new QCheckBox(QStringLiteral("Использовать сканер штрихкодов"), this);
     CheckBoxIspolzovatScaner->setObjectName(QStringLiteral("CheckBoxIspolzovatScaner"));
-    ButtonNastroitCom = button(this, "ButtonNastroitCom", QStringLiteral("Настройки сканера"));
+    ButtonNastroitCom = core::makeButton("ButtonNastroitCom", QStringLiteral("Настройки сканера"), this);
     EditProverkaCom = new QLineEdit(this);
     EditProverkaCom->setObjectName(QStringLiteral("EditProverkaCom"));
     EditProverkaCom->setReadOnly(true);
     ButtonEditProverkaComCl = core::makeFieldButton(
         core::FieldButton::Clear, QStringLiteral("ButtonEditProverkaComCl"), this,
         QStringLiteral("Очистить поле проверки"));
-    ButtonProveritScaner = button(this, "ButtonProveritScaner", QStringLiteral("Проверить сканер"));
-    ButtonSaveScanTools = button(this, "ButtonSaveScanTools", QStringLiteral("Сохранить и закрыть"));
+    ButtonProveritScaner = core::makeButton("ButtonProveritScaner", QStringLiteral("Проверить сканер"), this);
+    ButtonSaveScanTools = core::makeButton("ButtonSaveScanTools", QStringLiteral("Сохранить и закрыть"), this);
 
     auto *test = new QHBoxLayout;
     test->addWidget(EditProverkaCom, 1);

@@ -22,14 +22,6 @@ namespace {
 
 const QString kOptions = QStringLiteral("Options");
 
-QPushButton *knopka(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
 TNastroykiPhotoForm::TNastroykiPhotoForm(QWidget *parent) : QDialog(parent)
@@ -56,9 +48,8 @@ TNastroykiPhotoForm::TNastroykiPhotoForm(QWidget *parent) : QDialog(parent)
     f.setItalic(true);
     f.setUnderline(true);
     note->setFont(f);
-    QPushButton *reset = knopka(this, "ButtonVosstanRazmIPolozhPhotForm",
-                                QStringLiteral("Восстановить размеры и положение окна фото"));
-    QPushButton *zakrit = knopka(this, "ZakritPhoto", QStringLiteral("Закрыть"));
+    QPushButton *reset = core::makeButton("ButtonVosstanRazmIPolozhPhotForm", QStringLiteral("Восстановить размеры и положение окна фото"), this);
+    QPushButton *zakrit = core::makeButton("ZakritPhoto", QStringLiteral("Закрыть"), this);
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(CheckBoxOtobrazhatPhoto, 0, 0, 1, 3);

@@ -36,16 +36,6 @@ namespace {
 
 const QString kDa = QStringLiteral("Да");
 
-QPushButton *knopka(QWidget *parent, const char *name, const QString &caption, int width = 0)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    if (width > 0)
-        b->setFixedWidth(width);
-    return b;
-}
-
 QLineEdit *pole(QWidget *parent, const char *name, bool readOnly = false)
 {
     auto *e = new QLineEdit(parent);
@@ -103,9 +93,9 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
     auto *cardGroup = new QGroupBox(QStringLiteral("Карта сотрудника:"), this);
     EditCardNum = pole(cardGroup, "EditCardNum");
     auto *bCardNCl = core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("BCardNCl"), cardGroup);
-    auto *regButton = knopka(cardGroup, "RegButton", QStringLiteral("Зарегистрировать"));
+    auto *regButton = core::makeButton("RegButton", QStringLiteral("Зарегистрировать"), cardGroup);
     auto *readerSettings =
-        knopka(cardGroup, "ButtonNastrSchitivatelya", QStringLiteral("Настройки считывателя"));
+        core::makeButton("ButtonNastrSchitivatelya", QStringLiteral("Настройки считывателя"), cardGroup);
     auto *cardLayout = new QGridLayout(cardGroup);
     cardLayout->addWidget(EditCardNum, 0, 0, 1, 2);
     cardLayout->addWidget(bCardNCl, 0, 2);
@@ -117,7 +107,7 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
     MaskEditShtrKod = pole(codeGroup, "MaskEditShtrKod", true);
     MaskEditShtrKod->setText(kNetShtrKoda);
     auto *bShtrKodCl = core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("BShtrKodCl"), codeGroup);
-    auto *setCode = knopka(codeGroup, "ButtonSformirovatShtrKod", QStringLiteral("Установить штрихкод"));
+    auto *setCode = core::makeButton("ButtonSformirovatShtrKod", QStringLiteral("Установить штрихкод"), codeGroup);
     ImageShtrKod = new QLabel(codeGroup);
     ImageShtrKod->setObjectName(QStringLiteral("ImageShtrKod"));
     ImageShtrKod->setFixedSize(216, 79);
@@ -134,7 +124,7 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
     ImagePhotoUsEd->setObjectName(QStringLiteral("ImagePhotoUsEd"));
     ImagePhotoUsEd->setFixedSize(180, 240);
     ImagePhotoUsEd->setAlignment(Qt::AlignCenter);
-    auto *photoSettings = knopka(photoGroup, "ButtonPhotNastr", QStringLiteral("Настройки фото"));
+    auto *photoSettings = core::makeButton("ButtonPhotNastr", QStringLiteral("Настройки фото"), photoGroup);
     connect(photoSettings, &QPushButton::clicked, this, &TUserEditForm::ButtonPhotNastrClick);
     auto *photoLayout = new QVBoxLayout(photoGroup);
     photoLayout->addWidget(ImagePhotoUsEd);
@@ -147,8 +137,8 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
                                               QStringLiteral("ButtonPutKMaketuKartSotrEdit"), templateGroup,
                                               QStringLiteral("Выбрать файл макета"));
     auto *templateCl = core::makeFieldButton(core::FieldButton::Clear, QStringLiteral("ButtonPutKMaketuKartSotrCl"), templateGroup);
-    auto *info = knopka(templateGroup, "ButtonUserInfo", QStringLiteral("Инфо"));
-    auto *makeCard = knopka(templateGroup, "ButtonSformirovatKartSotr", QStringLiteral("Сформировать карточку"));
+    auto *info = core::makeButton("ButtonUserInfo", QStringLiteral("Инфо"), templateGroup);
+    auto *makeCard = core::makeButton("ButtonSformirovatKartSotr", QStringLiteral("Сформировать карточку"), templateGroup);
     auto *templateLayout = new QGridLayout(templateGroup);
     templateLayout->addWidget(EditPutKMaketuKartSotr, 0, 0, 1, 2);
     templateLayout->addWidget(templatePick, 0, 2);
@@ -156,9 +146,9 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent)
     templateLayout->addWidget(info, 1, 0);
     templateLayout->addWidget(makeCard, 1, 1, 1, 3);
 
-    ButtonSaveAndClose = knopka(this, "ButtonSaveAndClose", QStringLiteral("Сохранить и закрыть"));
+    ButtonSaveAndClose = core::makeButton("ButtonSaveAndClose", QStringLiteral("Сохранить и закрыть"), this);
     ButtonSaveAndClose->setDefault(true);
-    auto *otmena = knopka(this, "ButtonOtmena", QStringLiteral("Отмена"));
+    auto *otmena = core::makeButton("ButtonOtmena", QStringLiteral("Отмена"), this);
 
     auto *left = new QVBoxLayout;
     left->addLayout(fields);
