@@ -9,11 +9,16 @@ class QSqlError;
 
 namespace db {
 
-// One connection to the database file. "MSAcc" names the engine in our code:
+// One connection to the database. "MSAcc" names the engine in our code:
 // a SQLite file reached through Qt's QSQLITE driver, with every statement of
 // the program passed through the Access-dialect adapter (SqlDialect.h), the
 // functions CCur and Mid registered, and settings that keep every committed
 // row on disk (write-ahead journal, full synchronisation).
+//
+// A path "postgresql://user@host:port/dbname" is a database on a PostgreSQL
+// server instead, reached through Qt's QPSQL driver: the statements go
+// through the adapter's PostgreSQL form, the login and password are the
+// ones given for the file (the URL's user name when no login is set).
 //
 // Errors are raised as core::Error with the class name "EDatabaseError";
 // a file that is not a SQLite database is refused before it is touched.
@@ -24,6 +29,9 @@ public:
     // How long a statement waits for another program's write to end before
     // it fails with the "busy" message.
     static constexpr int kBusyTimeoutMs = 500;
+    // A server table's own key column, standing for SQLite's rowid: kept out
+    // of fields() and of the record sets' fields.
+    static constexpr const char *kServerRowId = "rowid";
 
     Connection();
     ~Connection();
@@ -31,7 +39,8 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     // Opens the file at `path`; the file must exist. User name and password
-    // are kept for the callers' sake: a SQLite file has no login.
+    // are kept for the callers' sake: a SQLite file has no login. A server
+    // URL (isServerUrl) logs in with them.
     void open(const QString &path, const QString &user = QString(),
               const QString &password = QString());
     // Opens the database the in-memory settings name, with their user name
@@ -39,7 +48,15 @@ public:
     void openConfigured();
     void close();
     bool isOpen() const;
+    // The file's path, or the server's URL without a password.
     QString path() const { return m_path; }
+    // A database on a PostgreSQL server rather than a SQLite file.
+    bool isServer() const { return m_server; }
+    // A server connection that the server or the network dropped (restart,
+    // cut): every statement fails until it is opened again.
+    bool connectionLost() const;
+    // The statement as this connection's engine takes it.
+    QString dialect(const QString &accessSql) const;
 
     // Runs one Access-dialect statement; the query is active for a SELECT.
     QSqlQuery exec(const QString &accessSql);
@@ -63,7 +80,8 @@ public:
     // it is read as it stands, and every write fails with a clear message.
     bool isReadOnly() const;
 
-    // SQLite's own handle of the open connection (backup, functions); nullptr when closed.
+    // SQLite's own handle of the open connection (backup, functions); nullptr
+    // when closed or on a server.
     sqlite3 *handle() const;
 
     // Raises when the file at the path is no longer the one opened: deleted,
@@ -84,9 +102,16 @@ private:
     };
 
     void rememberFile();
+    void openServer(const QString &url, const QString &user, const QString &password);
+    // Raises "no connection", or "connection lost" for a dropped server.
+    [[noreturn]] void raiseNotOpen() const;
+    friend class Transaction;
 
     QString m_name;
     QString m_path;
+    QString m_where;        // a server's "host:port/dbname", for messages
+    bool m_server = false;
+    bool m_readOnly = false; // of a server connection
     QSqlDatabase m_db;
     FileIdentity m_file;
 };
@@ -107,18 +132,25 @@ private:
     bool m_done = false;
 };
 
+// Whether a database path names a PostgreSQL server ("postgresql://...")
+// rather than a file.
+bool isServerUrl(const QString &path);
+
 // Checks that the file at `path` can be opened as a database: it exists, is
 // a readable file, and is empty or a SQLite file. Returns an empty text when
 // it can, else the Russian message to show. The file is read through SQLite
 // only, so the check is safe while connections of this process are open.
+// A server URL passes: the connection itself says what is wrong there.
 QString checkDatabaseFile(const QString &path);
 
 // checkDatabaseFile and SQLite's quick integrity check of the whole file:
 // the check to pass before anything is written to a file at start-up.
+// A server URL passes: the server keeps its files sound itself.
 QString verifyDatabaseFile(const QString &path);
 
 // Whether another program holds the write lock of the database at `path`
 // now (a write of ours would have to wait for it). Asks without waiting.
+// Never for a server.
 bool databaseBusy(const QString &path);
 // The message for a database another program keeps locked.
 QString databaseBusyText(const QString &path);

@@ -92,7 +92,9 @@ std::optional<QVariant> ccurValue(const QString &input)
 sqlite3 *sqliteHandle(QSqlDatabase &db)
 {
     const QVariant handle = db.driver()->handle();
-    sqlite3 *h = handle.isValid() ? *static_cast<sqlite3 *const *>(handle.data()) : nullptr;
+    sqlite3 *h = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+                     ? *static_cast<sqlite3 *const *>(handle.data())
+                     : nullptr;
     if (!h)
         throw core::Error(QStringLiteral("EDatabaseError"),
                           QStringLiteral("Не удалось получить соединение SQLite"));

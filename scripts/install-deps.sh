@@ -9,7 +9,7 @@ $SUDO apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config \
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite libqt6svg6 \
   libsqlite3-dev sqlite3 \
-  libqt6sql6-psql postgresql-15 postgresql-client-15 \
+  libqt6sql6-psql libpq-dev postgresql-15 postgresql-client-15 \
   libxlsxwriter-dev libzip-dev libpugixml-dev libfreexl-dev \
   libcanberra-dev sound-theme-freedesktop \
   qt6-translations-l10n \
