@@ -2,13 +2,15 @@
 # A private PostgreSQL server for the tests and benchmarks, on 127.0.0.1 only.
 #   sh scripts/pg-server.sh start DIR [PORT]   prints the server's URL
 #   sh scripts/pg-server.sh stop DIR
+#   sh scripts/pg-server.sh halt DIR           stops it keeping DIR: start it again
+#                                              with the same DIR and PORT
 # The server runs as a non-root user (postgres when started by root, else the
 # caller) with its data, socket and log in DIR. The role "trapezon" logs in
 # with the password in DIR/password and may create databases, so that every
 # test can make its own.
 set -e
 cmd=$1 dir=$2 port=${3:-54329}
-[ -n "$cmd" ] && [ -n "$dir" ] || { echo "usage: $0 start|stop DIR [PORT]" >&2; exit 2; }
+[ -n "$cmd" ] && [ -n "$dir" ] || { echo "usage: $0 start|stop|halt DIR [PORT]" >&2; exit 2; }
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
 [ -x "$bin/initdb" ] || { echo "PostgreSQL server not installed (postgresql-15)" >&2; exit 1; }
 
@@ -42,6 +44,10 @@ stop)
   [ -f "$dir/data/postmaster.pid" ] && as_owner "$bin/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null
   rm -rf "$dir"
   ;;
+halt)
+  # As a server restart or crash meets its clients: their connections end.
+  as_owner "$bin/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null
+  ;;
 *)
-  echo "usage: $0 start|stop DIR [PORT]" >&2; exit 2 ;;
+  echo "usage: $0 start|stop|halt DIR [PORT]" >&2; exit 2 ;;
 esac

@@ -1,7 +1,11 @@
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTemporaryDir>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -217,5 +221,63 @@ ServerDatabase::~ServerDatabase()
 }
 
 bool ServerDatabase::required() { return !qEnvironmentVariableIsEmpty("TRAPEZON_REQUIRE_PG"); }
+
+PrivateServer::PrivateServer()
+{
+    // Straight under the temporary folder: the script hands the folder to
+    // the server's own user, who must reach it.
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/trapezon-pg-XXXXXX"));
+    if (!dir.isValid()) {
+        m_problem = QStringLiteral("no temporary folder for a private PostgreSQL server");
+        return;
+    }
+    dir.setAutoRemove(false);
+    m_dir = dir.path();
+    {
+        QTcpServer probe;
+        if (probe.listen(QHostAddress::LocalHost, 0))
+            m_port = probe.serverPort();
+    }
+    QString out;
+    if (m_port == 0 || !run(QStringLiteral("start"), &out)) {
+        m_problem = QStringLiteral("a private PostgreSQL server did not start: ") + out;
+        return;
+    }
+    m_password = QString::fromUtf8(contentOf(m_dir + QStringLiteral("/password"))).trimmed();
+    // A database of the test's login: the public schema of "postgres" is
+    // not the login's to create tables in.
+    QUrl url(out.trimmed().section(QLatin1Char('\n'), -1));
+    const QString problem = onServer(url.host(), url.port(), url.userName(), m_password,
+                                     QStringLiteral("CREATE DATABASE trapezon ENCODING 'UTF8' "
+                                                    "TEMPLATE template0"));
+    if (!problem.isEmpty()) {
+        m_problem = QStringLiteral("the private PostgreSQL server refused a database: ") + problem;
+        return;
+    }
+    url.setPath(QStringLiteral("/trapezon"));
+    m_url = url.toString();
+}
+
+PrivateServer::~PrivateServer()
+{
+    if (!m_dir.isEmpty())
+        run(QStringLiteral("stop"));
+}
+
+bool PrivateServer::halt() { return run(QStringLiteral("halt")); }
+bool PrivateServer::start() { return run(QStringLiteral("start")); }
+
+bool PrivateServer::run(const QString &command, QString *out)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("sh"), {QStringLiteral(TRAPEZON_PG_SERVER_SCRIPT), command, m_dir,
+                                   QString::number(m_port)});
+    const bool ok = p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit
+                    && p.exitCode() == 0;
+    if (out)
+        *out = QString::fromLocal8Bit(p.readAll());
+    return ok;
+}
 
 } // namespace testsupport

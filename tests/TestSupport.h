@@ -151,9 +151,41 @@ private:
     int m_port = 0;
 };
 
+// A PostgreSQL server of the test's own on 127.0.0.1 (scripts/pg-server.sh
+// on a free port), for a test that stops and starts its server: the shared
+// one is never stopped. Removed with its data at destruction.
+class PrivateServer
+{
+public:
+    PrivateServer();
+    ~PrivateServer();
+    PrivateServer(const PrivateServer &) = delete;
+    PrivateServer &operator=(const PrivateServer &) = delete;
+
+    bool available() const { return !m_url.isEmpty(); }
+    QString problem() const { return m_problem; }
+    // "postgresql://trapezon@127.0.0.1:PORT/postgres"
+    QString url() const { return m_url; }
+    QString user() const { return QStringLiteral("trapezon"); }
+    QString password() const { return m_password; }
+
+    // Stops the server as a restart or crash meets its clients (their
+    // connections end), keeping its data; start() brings it back on the same
+    // port. False when the script failed.
+    bool halt();
+    bool start();
+
+private:
+    bool run(const QString &command, QString *out = nullptr);
+
+    QString m_dir, m_url, m_password, m_problem;
+    int m_port = 0;
+};
+
 } // namespace testsupport
 
-// Skips (or fails, where a server is required) a test without its server.
+// Skips (or fails, where a server is required) a test without its server
+// (a ServerDatabase or a PrivateServer).
 #define TRAPEZON_NEED_SERVER(database)                                                   \
     do {                                                                                 \
         if (!(database).available()) {                                                   \
