@@ -421,6 +421,12 @@ void Connection::openServer(const QString &url, const QString &user, const QStri
         raise(QStringLiteral("Адрес базы данных ") + QUrl(url).toString(QUrl::RemovePassword)
               + QStringLiteral(" неверен: ожидается postgresql://пользователь@сервер:порт/база. "
                                "Исправьте путь к базе данных в настройках."));
+    // The driver is a package of its own, recommended rather than required,
+    // since most canteens keep the journal in a file.
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        raise(QStringLiteral("Для работы с базой данных на сервере PostgreSQL не установлен "
+                             "драйвер (пакет libqt6sql6-psql). Установите его или укажите в "
+                             "настройках файл базы данных."));
     const QString login = user.isEmpty() ? a->user : user;
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
     m_db.setHostName(a->host);
