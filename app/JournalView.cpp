@@ -9,7 +9,10 @@
 #include "db/Connection.h"
 #include "db/DBTools.h"
 
+#include <QByteArrayView>
+#include <QCryptographicHash>
 #include <QSqlQuery>
+#include <QtEndian>
 
 namespace app {
 
@@ -251,6 +254,56 @@ QString JournalView::zaprosPovtora()
                           " AND NMUserGUID = ? AND NMFIO = ? LIMIT 1");
 }
 
+namespace {
+
+bool askPovtor(db::Connection &connection, const QString &fio, const QString &userGuid,
+               const QString &vid, const QString &date)
+{
+    QSqlQuery q = connection.prepare(JournalView::zaprosPovtora());
+    q.addBindValue(date);
+    q.addBindValue(vid);
+    q.addBindValue(userGuid);
+    q.addBindValue(fio);
+    db::Connection::execPrepared(q);
+    return q.next();
+}
+
+bool onServer(db::Connection &connection)
+{
+    return connection.database().driverName() == QLatin1String("QPSQL");
+}
+
+// The key under which the writes of one meal wait for each other on the
+// server: the four values of the rule, hashed. Two different meals sharing
+// a key only wait for each other, they are still told apart by the check.
+qint64 lockKey(const QString &fio, const QString &userGuid, const QString &vid, const QString &date)
+{
+    QCryptographicHash h(QCryptographicHash::Sha1);
+    for (const QString &part : {date, vid, userGuid, fio}) {
+        h.addData(part.toUtf8());
+        h.addData(QByteArrayView("\x1f", 1));
+    }
+    return qFromBigEndian<qint64>(h.result().constData());
+}
+
+// Holds the writes of the same meal by other connections until this
+// transaction ends. On the file, the transaction's up-front write lock does
+// it for every write at once. The wait is as bounded as a wait for the
+// file's lock: a point whose transaction hangs makes the others say "busy"
+// rather than stand still.
+void lockMeal(db::Connection &connection, const QString &fio, const QString &userGuid,
+              const QString &vid, const QString &date)
+{
+    if (!onServer(connection))
+        return;
+    connection.exec(QStringLiteral("SET LOCAL lock_timeout = %1").arg(db::Connection::kBusyTimeoutMs));
+    QSqlQuery q = connection.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(?)"));
+    q.addBindValue(lockKey(fio, userGuid, vid, date));
+    db::Connection::execPrepared(q);
+}
+
+} // namespace
+
 bool JournalView::uzheZaregistrirovan(const QString &fio, const QString &userGuid,
                                       const QString &vid, const QString &date) const
 {
@@ -259,13 +312,7 @@ bool JournalView::uzheZaregistrirovan(const QString &fio, const QString &userGui
     db::Connection *connection = m_journal->connection();
     if (!connection || !connection->isOpen())
         return false;
-    QSqlQuery q = connection->prepare(zaprosPovtora());
-    q.addBindValue(date);
-    q.addBindValue(vid);
-    q.addBindValue(userGuid);
-    q.addBindValue(fio);
-    db::Connection::execPrepared(q);
-    return q.next();
+    return askPovtor(*connection, fio, userGuid, vid, date);
 }
 
 bool JournalView::ensureOpen()
@@ -283,14 +330,25 @@ bool JournalView::ensureOpen()
     return m_journal->isOpen();
 }
 
-void JournalView::dobavitZapis(const QVariantMap &values)
+bool JournalView::dobavitZapis(const QVariantMap &values, bool pravilo)
 {
-    if (!m_journal || !m_journal->isOpen())
+    if (!m_journal || !m_journal->isOpen() || !m_journal->connection())
         throw core::Error(QStringLiteral("EDatabaseError"),
                           QStringLiteral("Журнал питания не открыт."));
     if (m_allTehIndex < 0)
         rebuildKeyCache();
-    m_journal->insertRecord(values);
+    if (!pravilo) {
+        m_journal->insertRecord(values);
+        return true;
+    }
+    db::Connection &connection = *m_journal->connection();
+    const auto value = [&](const char *field) { return values.value(QLatin1String(field)).toString(); };
+    const QString fio = value("NMFIO"), guid = value("NMUserGUID"), vid = value("NMVid"),
+                  date = value("NMDateVid");
+    return m_journal->insertRecordIf(values, [&] {
+        lockMeal(connection, fio, guid, vid, date);
+        return !askPovtor(connection, fio, guid, vid, date);
+    });
 }
 
 void JournalView::posleRegistracii()

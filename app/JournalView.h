@@ -104,7 +104,14 @@ public:
     static QString zaprosPovtora();   // the statement it asks, with four values
     // Writes a new row (committed before it returns) and adds it to the
     // grid; raises core::Error when it cannot be saved, leaving the grid as it was.
-    void dobavitZapis(const QVariantMap &values);
+    // With `pravilo` (the duplicate rule) the table is asked, inside the
+    // write's own transaction and before the INSERT, for a row of the same
+    // name, employee, meal type and date as `values`: found, nothing is
+    // written and the answer is false. Writes of the same meal by other
+    // programs (other serving points on the same database) wait for each
+    // other there, so of two at the same moment one writes and the other
+    // finds its row.
+    bool dobavitZapis(const QVariantMap &values, bool pravilo = false);
     // After a registration: RefreshQuery re-reads, then the counter.
     void posleRegistracii();
 

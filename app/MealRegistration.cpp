@@ -293,23 +293,34 @@ void MealRegistration::registerOne(const Entry &entry)
         return;
     }
 
+    // A failed write or question: the status line must not go on showing
+    // the previous registration as if it were this one.
+    const auto neZaregistrirovan = [&](const std::exception &e) {
+        PokazVStatusBare(b.FIO + QStringLiteral("   НЕ ЗАРЕГИСТРИРОВАН (ошибка базы данных). ")
+                         + date + QStringLiteral(" - ") + vid);
+        if (m_sounds.neProshla)
+            ButtonNeProshlaClick();
+        core::showError(e, true);
+    };
+
     bool uzhe = false;
     if (!n.RazreshitPitaniyeNeskolkoRaz) {
         try {
             uzhe = m_journal.uzheZaregistrirovan(b.FIO, b.RecID, vid, date);
         } catch (const std::exception &e) {
             // Unasked, the rule cannot be kept: register nothing.
-            if (m_sounds.neProshla)
-                ButtonNeProshlaClick();
-            core::showError(e, true);
+            neZaregistrirovan(e);
             return;
         }
     }
-    if (uzhe) {
+    const auto uzheBil = [&] {
         PokazVStatusBare(b.FIO + QStringLiteral("   УЖЕ БЫЛ ЗАРЕГИСТРИРОВАН. ") + date
                          + QStringLiteral(" - ") + vid);
         if (m_sounds.uzheEl)
             ButtonUzseELClick();
+    };
+    if (uzhe) {
+        uzheBil();
         return;
     }
 
@@ -345,12 +356,19 @@ void MealRegistration::registerOne(const Entry &entry)
     row.insert(QStringLiteral("NMVid"), vid);
     row.insert(QStringLiteral("NMAllTeh"), date + QLatin1Char('_') + vid + QLatin1Char('_') + b.FIO);
 
+    // The rule is asked once more as the row is written: another serving
+    // point may have registered the same meal since the question above (or
+    // while the price entry was open), and only the write itself can tell.
+    bool zapisana = false;
     try {
-        m_journal.dobavitZapis(row);
+        zapisana = m_journal.dobavitZapis(row, !n.RazreshitPitaniyeNeskolkoRaz);
     } catch (const std::exception &e) {
-        if (m_sounds.neProshla)
-            ButtonNeProshlaClick();
-        core::showError(e, true);
+        neZaregistrirovan(e);
+        m_journal.pokazatKolVo();
+        return;
+    }
+    if (!zapisana) {
+        uzheBil();
         m_journal.pokazatKolVo();
         return;
     }

@@ -341,7 +341,10 @@ void TestRegistration::failedSaveLeavesNoPhantomRow()
     QVERIFY2(f.messages().first().contains(QStringLiteral("Ошибка с сообщением")),
              qPrintable(f.messages().first()));
     QCOMPARE(f.beeps(), QList<Beep>{Beep::Error});
-    QVERIFY(f.status.isEmpty());
+    // The status line no longer shows Petrov's registration as the last word.
+    QCOMPARE(f.status.size(), 1);
+    QVERIFY2(f.lastStatus().endsWith(kIvanov + "   НЕ ЗАРЕГИСТРИРОВАН (ошибка базы данных). 05.02.2020 - Обед"),
+             qPrintable(f.lastStatus()));
     QCOMPARE(f.journal.count(), 1);
     QCOMPARE(f.journal.sourceCount(), 1);
     QCOMPARE(f.counter, QStringLiteral("1"));

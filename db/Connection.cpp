@@ -422,6 +422,12 @@ void Connection::openServer(const QString &url, const QString &user, const QStri
         raise(QStringLiteral("Адрес базы данных ") + QUrl(url).toString(QUrl::RemovePassword)
               + QStringLiteral(" неверен: ожидается postgresql://пользователь@сервер:порт/база. "
                                "Исправьте путь к базе данных в настройках."));
+    // The driver is a package of its own, recommended rather than required,
+    // since most canteens keep the journal in a file.
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        raise(QStringLiteral("Для работы с базой данных на сервере PostgreSQL не установлен "
+                             "драйвер (пакет libqt6sql6-psql). Установите его или укажите в "
+                             "настройках файл базы данных."));
     const QString login = user.isEmpty() ? a->user : user;
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
     m_db.setHostName(a->host);
@@ -708,6 +714,17 @@ Transaction::Transaction(Connection &connection) : m_connection(connection)
     if (!m_connection.isOpen())
         m_connection.raiseNotOpen();
     m_connection.checkSameFile();
+    // On the file the write lock is taken at the start: what the transaction
+    // reads before its first write (a rule's check, a guard) still holds when
+    // it writes, as no other program can write in between. Begun deferred,
+    // the write of a connection whose reads another program has overtaken
+    // would fail with "busy" at once instead of waiting its turn.
+    if (m_connection.database().driverName() == QLatin1String("QSQLITE")) {
+        QSqlQuery begin(m_connection.database());
+        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            raise(m_connection.describeError(begin.lastError()));
+        return;
+    }
     if (!m_connection.transaction())
         raise(m_connection.describeError(m_connection.database().lastError()));
 }

@@ -1207,6 +1207,16 @@ QString RecordSet::sortField() const { return d->sortFieldName; }
 
 int RecordSet::insertRecord(const QVariantMap &values)
 {
+    int v = -1;
+    insertRecordIf(values, {}, &v);
+    return v;
+}
+
+bool RecordSet::insertRecordIf(const QVariantMap &values, const std::function<bool()> &allowed,
+                               int *visibleRow)
+{
+    if (visibleRow)
+        *visibleRow = -1;
     d->requireWritable();
     QStringList names;
     QString marks;
@@ -1226,6 +1236,8 @@ int RecordSet::insertRecord(const QVariantMap &values)
         // once a failed transaction is rolled back.
         QSqlQuery q;
         Transaction tx(*d->connection);
+        if (allowed && !allowed())
+            return false;
         // A server says the new row's key itself.
         q = d->connection->prepare(
             d->connection->isServer()
@@ -1257,11 +1269,13 @@ int RecordSet::insertRecord(const QVariantMap &values)
                     s);
     d->pass.push_back(d->judge(*this, s));
     if (!d->pass.back())
-        return -1;
+        return true;
     const int v = d->visibleInsertPos(s);
     // Rows past those the views know are announced when they are fetched.
     showAt(v, s, v < d->exposed || d->exposed == count());
-    return v;
+    if (visibleRow)
+        *visibleRow = v;
+    return true;
 }
 
 void RecordSet::updateRecord(int row, const QVariantMap &values)

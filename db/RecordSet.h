@@ -123,6 +123,14 @@ public:
     // Writes a new row into the table and adds it to the set; returns its
     // visible row, or -1 when the filter hides it. Only the new row is judged.
     int insertRecord(const QVariantMap &values);
+    // insertRecord with a condition asked inside the insert's own write
+    // transaction, before the INSERT: a rule about the table's other rows
+    // (one meal a day) then holds at the moment of the write, also against
+    // other programs writing at once. `allowed` runs statements on the set's
+    // connection; false writes nothing, leaves the set as it was and returns
+    // false. `visibleRow` receives what insertRecord returns.
+    bool insertRecordIf(const QVariantMap &values, const std::function<bool()> &allowed,
+                        int *visibleRow = nullptr);
     // Writes the given fields of a visible row; the row is judged anew and
     // keeps its place in the sort.
     void updateRecord(int row, const QVariantMap &values);

@@ -61,7 +61,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
 # time (the SQLite driver of the database, the SVG icon) and the sounds.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libqt6sql6-sqlite, libqt6svg6, sound-theme-freedesktop, fonts-dejavu-core")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, libreoffice-writer")
+# The PostgreSQL driver only for serving points that share a database server.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, libreoffice-writer, libqt6sql6-psql")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "журнал питания работников в столовой предприятия")
 # The long description; CPack puts the summary above it and indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

@@ -6,9 +6,10 @@ sh scripts/install-deps.sh
 sh scripts/build.sh
 # The database server tests run against a private server of their own,
 # stopped again however the tests end.
+pg="$PWD/scripts/pg-server.sh"
 pgdir=$(mktemp -d /tmp/trapezon-pg.XXXXXX)
-trap 'sh scripts/pg-server.sh stop "$pgdir"' EXIT
-TRAPEZON_TEST_PG=$(sh scripts/pg-server.sh start "$pgdir" "${TRAPEZON_TEST_PG_PORT:-54329}")
+trap 'sh "$pg" stop "$pgdir"' EXIT
+TRAPEZON_TEST_PG=$(sh "$pg" start "$pgdir" "${TRAPEZON_TEST_PG_PORT:-54329}")
 TRAPEZON_TEST_PG_PASSWORD=$(cat "$pgdir/password")
 # Set here, a test that cannot reach the server fails instead of skipping.
 TRAPEZON_REQUIRE_PG=1
