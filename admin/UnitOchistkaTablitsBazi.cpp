@@ -135,7 +135,10 @@ void TOchistkaTablitsBaziForm::Ochistka(const QString &confirmation, const QStri
     progress.reset();
     if (cleared)
         emit core::AppEvents::instance().tablesCleared();
-    core::showMessage(QStringLiteral("Удаление завершено.\r\nКопия базы данных до удаления: ") + kopiya);
+    core::showMessage(QStringLiteral("Удаление завершено.\r\nКопия базы данных до удаления: ")
+                      + (FDConnection->isServer()
+                             ? QStringLiteral("схема ") + kopiya + QStringLiteral(" на сервере баз данных")
+                             : kopiya));
 }
 
 bool TOchistkaTablitsBaziForm::OchistkaTablitsy(const QString &table)
@@ -143,7 +146,7 @@ bool TOchistkaTablitsBaziForm::OchistkaTablitsy(const QString &table)
     try {
         // The SELECT fails for a missing table before anything is deleted.
         db::Transaction tx(*FDConnection);
-        FDConnection->exec(QStringLiteral("SELECT * from ") + table);
+        FDConnection->exec(QStringLiteral("SELECT * from ") + table + QStringLiteral(" WHERE 1 = 0"));
         FDConnection->exec(QStringLiteral("DELETE * from ") + table);
         tx.commit();
         return true;

@@ -192,6 +192,43 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(core::Error, db::kopiyaBazy(c, target));
         QCOMPARE(Db::counts(target, {"Users"}), QStringLiteral("3"));
     }
+
+    // On a server the copy is a schema of its own there, holding every
+    // table as it was; a schema of that name is never written into again.
+    void serverCopyIsASchemaOnTheServer()
+    {
+        testsupport::ServerDatabase server;
+        TRAPEZON_NEED_SERVER(server);
+        db::Connection c;
+        c.open(server.url(), QString(), server.password());
+        for (const QString &t : kTables) {
+            c.exec(QStringLiteral("CREATE TABLE %1 (RecID TEXT, NM TEXT)").arg(t));
+            c.exec(QStringLiteral("INSERT INTO %1 VALUES ('1', 'а'), ('2', 'б')").arg(t));
+        }
+        const auto counts = [&](const QString &schema) {
+            QStringList out;
+            for (const QString &t : kTables) {
+                QSqlQuery q = c.exec(QStringLiteral("SELECT COUNT(*) FROM ") + schema + t);
+                out << (q.next() ? q.value(0).toString() : QStringLiteral("-"));
+            }
+            return out.join(' ');
+        };
+        auto &n = core::pv().Nastroyki;
+        n.PutKFayluBD = server.url();
+        n.BDPass = server.password();
+
+        QString kopiya;
+        const QStringList messages = press("ClearUsers", core::Answer::Ok, &kopiya);
+        QVERIFY2(kopiya.startsWith("kopiya_"), qPrintable(kopiya));
+        QCOMPARE(messages.last(), kDone + "схема " + kopiya + " на сервере баз данных");
+        QCOMPARE(counts(QString()), QStringLiteral("2 2 2 0 2 2"));
+        QCOMPARE(counts(kopiya + '.'), QStringLiteral("2 2 2 2 2 2"));
+        // The copy is no table of the database itself.
+        QCOMPARE(c.tables().size(), kTables.size());
+
+        QVERIFY_THROWS_EXCEPTION(core::Error, db::kopiyaBazy(c, kopiya));
+        QCOMPARE(counts(kopiya + '.'), QStringLiteral("2 2 2 2 2 2"));
+    }
 };
 
 QTEST_MAIN(TestCleanup)

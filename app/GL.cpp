@@ -558,7 +558,7 @@ void TGLForm::FormShow()
 bool TGLForm::PodklucheniyeKBD()
 {
     const auto &n = core::pv().Nastroyki;
-    if (!QFileInfo::exists(n.PutKFayluBD)) {
+    if (!db::isServerUrl(n.PutKFayluBD) && !QFileInfo::exists(n.PutKFayluBD)) {
         core::showMessage(QStringLiteral("Файл базы данных по указанному пути ") + n.PutKFayluBD
                               + QStringLiteral(" не существует"),
                           core::Icon::Error);

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlQuery>
 #include <QThread>
 
 #include <sqlite3.h>
@@ -36,11 +38,52 @@ struct Target
     }
 };
 
+// A server's copy: every table of the database into a schema of its own
+// on the same server, all from one snapshot, in one transaction, so that a
+// copy is there whole or not at all.
+void kopiyaNaServere(Connection &connection, const QString &schema,
+                     const std::function<void(int, int)> &progress)
+{
+    const QString failed = QStringLiteral("Не удалось сохранить копию базы данных в схему ")
+                           + schema + QStringLiteral(" на сервере: ");
+    static const QRegularExpression plainName(QStringLiteral("^[a-z_][a-z0-9_]*$"));
+    if (!plainName.match(schema).hasMatch())
+        raise(failed + QStringLiteral("недопустимое имя схемы."));
+    try {
+        QSqlQuery taken = connection.prepare(
+            QStringLiteral("SELECT 1 FROM information_schema.schemata WHERE schema_name = ?"));
+        taken.addBindValue(schema);
+        Connection::execPrepared(taken);
+        if (taken.next())
+            raise(failed + QStringLiteral("такая схема уже есть."));
+        taken.finish();
+        const QStringList tables = connection.tables();
+        Transaction tx(connection);
+        connection.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
+        connection.exec(QStringLiteral("CREATE SCHEMA ") + schema);
+        for (int i = 0; i < tables.size(); ++i) {
+            connection.exec(QStringLiteral("CREATE TABLE ") + schema + QLatin1Char('.')
+                            + tables[i] + QStringLiteral(" AS TABLE ") + tables[i]);
+            if (progress)
+                progress(i + 1, int(tables.size()));
+        }
+        tx.commit();
+    } catch (const core::Error &e) {
+        if (e.message().startsWith(failed))
+            throw;
+        raise(failed + e.message());
+    }
+}
+
 } // namespace
 
 void kopiyaBazy(Connection &connection, const QString &target,
                 const std::function<void(int, int)> &progress)
 {
+    if (connection.isServer()) {
+        kopiyaNaServere(connection, target, progress);
+        return;
+    }
     const QString failed = QStringLiteral("Не удалось сохранить копию базы данных в файл ") + target
         + QStringLiteral(": ");
     sqlite3 *source = connection.handle();
@@ -87,6 +130,8 @@ void kopiyaBazy(Connection &connection, const QString &target,
 
 QString imyaKopiiBazy(const QString &dbPath, const QDateTime &when)
 {
+    if (isServerUrl(dbPath))
+        return QStringLiteral("kopiya_") + when.toString(QStringLiteral("yyyy_MM_dd_HH_mm_ss"));
     const QFileInfo info(dbPath);
     const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
     const QString stem = info.dir().filePath(info.completeBaseName() + QStringLiteral("_копия_")

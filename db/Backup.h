@@ -13,11 +13,15 @@ class Connection;
 // can show how far it got. Raises core::Error ("EDatabaseError") when the
 // copy cannot be made; no partial file is left then. An existing `target` is
 // never overwritten.
+// On a server the copy is a schema of that name on the same server holding
+// a copy of every table, made from one snapshot in one transaction; an
+// existing schema is never written to.
 void kopiyaBazy(Connection &connection, const QString &target,
                 const std::function<void(int done, int total)> &progress = {});
 
 // A name for a copy of `dbPath` made at `when`, beside it and not taken yet:
 // "CRDB.mdb" gives "CRDB_копия_2026-12-10_09-55-00.mdb" (then "..._2.mdb").
+// For a server: the schema name "kopiya_2026_12_10_09_55_00".
 QString imyaKopiiBazy(const QString &dbPath, const QDateTime &when);
 
 } // namespace db

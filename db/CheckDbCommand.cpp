@@ -3,6 +3,7 @@
 #include "db/StructureCheck.h"
 #include "core/Error.h"
 #include "core/MessageService.h"
+#include "core/RegistryLogin.h"
 
 #include <QTextStream>
 #include <cstdio>
@@ -24,7 +25,9 @@ int runCheckDbCommand(const QString &path, QTextStream &out, QTextStream &err)
         failed = true;
     };
     try {
-        const StructureReport report = ProverkaStrukturiBD(path, QString(), QString(), problem);
+        // A file has no login; a server is logged in to as the program does.
+        const core::DbLogin login = isServerUrl(path) ? core::readDbLogin() : core::DbLogin{};
+        const StructureReport report = ProverkaStrukturiBD(path, login.user, login.password, problem);
         for (const QString &line : report.added)
             out << line << Qt::endl;
         if (report.refused)

@@ -1,6 +1,7 @@
 #include "db/Connection.h"
 #include "db/SqlFunctions.h"
 #include "db/SqlDialect.h"
+#include "db/StructureCheck.h"
 #include "core/Error.h"
 #include "core/ProcessValues.h"
 
@@ -421,6 +422,12 @@ void Connection::openServer(const QString &url, const QString &user, const QStri
         raise(QStringLiteral("Адрес базы данных ") + QUrl(url).toString(QUrl::RemovePassword)
               + QStringLiteral(" неверен: ожидается postgresql://пользователь@сервер:порт/база. "
                                "Исправьте путь к базе данных в настройках."));
+    // The driver is a package of its own, recommended rather than required,
+    // since most canteens keep the journal in a file.
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        raise(QStringLiteral("Для работы с базой данных на сервере PostgreSQL не установлен "
+                             "драйвер (пакет libqt6sql6-psql). Установите его или укажите в "
+                             "настройках файл базы данных."));
     const QString login = user.isEmpty() ? a->user : user;
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
     m_db.setHostName(a->host);
@@ -447,6 +454,9 @@ void Connection::openServer(const QString &url, const QString &user, const QStri
         pathsByDriver().insert(m_db.driver(), Opened{m_where, true});
     }
     try {
+        // The server's notices ("index already exists, skipping") are no
+        // news to anyone: only warnings and errors reach the program.
+        exec(QStringLiteral("SET client_min_messages = warning"));
         // A standby server, or a session its administrator made read-only,
         // is read as it stands like a read-only file.
         QSqlQuery q = exec(QStringLiteral(
@@ -617,6 +627,17 @@ QStringList Connection::tables() const
     QStringList out;
     if (!isOpen())
         return out;
+    if (m_server) {
+        // The tables of the program's own schema only: a safety copy of them
+        // in a schema of its own is no table of the database.
+        QSqlQuery q(m_db);
+        q.setForwardOnly(true);
+        if (q.exec(QStringLiteral("SELECT table_name FROM information_schema.tables "
+                                  "WHERE table_schema = current_schema() ORDER BY table_name")))
+            while (q.next())
+                out << programSpelling(q.value(0).toString());
+        return out;
+    }
     for (const QString &t : m_db.tables(QSql::Tables) + m_db.tables(QSql::Views))
         if (!t.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
             out << t;
@@ -628,9 +649,59 @@ QStringList Connection::fields(const QString &table)
     QSqlQuery q = exec(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE 1 = 0"));
     const QSqlRecord rec = q.record();
     QStringList out;
-    for (int i = 0; i < rec.count(); ++i)
-        if (!m_server || rec.fieldName(i).compare(QLatin1String(kServerRowId), Qt::CaseInsensitive) != 0)
+    for (int i = 0; i < rec.count(); ++i) {
+        if (!m_server)
             out << rec.fieldName(i);
+        else if (rec.fieldName(i).compare(QLatin1String(kServerRowId), Qt::CaseInsensitive) != 0)
+            out << programSpelling(rec.fieldName(i));
+    }
+    return out;
+}
+
+bool Connection::hasRowIds(const QString &table)
+{
+    if (!m_server)
+        return true;
+    QSqlQuery q = prepare(QStringLiteral(
+        "SELECT 1 FROM information_schema.columns WHERE table_schema = current_schema() "
+        "AND table_name = ? AND column_name = ?"));
+    q.addBindValue(postgresName(table));
+    q.addBindValue(QString::fromLatin1(kServerRowId));
+    execPrepared(q);
+    return q.next();
+}
+
+QList<TableColumn> Connection::tableColumns(const QString &table)
+{
+    QList<TableColumn> out;
+    if (!m_server) {
+        QSqlQuery q = exec(QStringLiteral("PRAGMA table_info([") + table + QStringLiteral("])"));
+        while (q.next())
+            out.append({q.value(1).toString(), q.value(2).toString().trimmed()});
+        return out;
+    }
+    QSqlQuery q = prepare(QStringLiteral(
+        "SELECT column_name, data_type, character_maximum_length, numeric_precision, "
+        "numeric_scale FROM information_schema.columns WHERE table_schema = current_schema() "
+        "AND table_name = ? ORDER BY ordinal_position"));
+    q.addBindValue(postgresName(table));
+    execPrepared(q);
+    while (q.next()) {
+        const QString name = q.value(0).toString();
+        if (name == QLatin1String(kServerRowId))
+            continue;
+        // Told the way the file declares them, so that both read alike.
+        const QString type = q.value(1).toString();
+        QString access = type.toUpper();
+        if (type == QLatin1String("character varying"))
+            access = q.value(2).isNull() ? QStringLiteral("NVARCHAR")
+                                         : QStringLiteral("NVARCHAR(%1)").arg(q.value(2).toInt());
+        else if (type == QLatin1String("numeric") && q.value(3).toInt() == 19 && q.value(4).toInt() == 4)
+            access = QStringLiteral("MONEY");
+        else if (type == QLatin1String("integer"))
+            access = QStringLiteral("INT");
+        out.append({programSpelling(name), access});
+    }
     return out;
 }
 

@@ -9,6 +9,14 @@ class QSqlError;
 
 namespace db {
 
+// A column of a table with its type as a CREATE TABLE of the file spells it
+// ("NVARCHAR(255)", "MONEY", "INT").
+struct TableColumn
+{
+    QString name;
+    QString type;
+};
+
 // One connection to the database. "MSAcc" names the engine in our code:
 // a SQLite file reached through Qt's QSQLITE driver, with every statement of
 // the program passed through the Access-dialect adapter (SqlDialect.h), the
@@ -65,10 +73,20 @@ public:
     // Runs a prepared query, raising on failure.
     static void execPrepared(QSqlQuery &q);
 
-    // Names of the database's own tables (no sqlite_* tables).
+    // Names of the database's own tables (no sqlite_* tables; on a server
+    // those of its schema). The server folds names to lower case: the
+    // program's own tables and columns are given in the program's spelling.
     QStringList tables() const;
     // Column names of a table, in their order; raises for a missing table.
+    // The table's name is matched without regard to case.
     QStringList fields(const QString &table);
+    // The columns of a table with their types, in their order; empty for a
+    // missing table. A server's types are given as the file declares them
+    // (NUMERIC(19,4) as MONEY, VARCHAR(n) as NVARCHAR(n), INTEGER as INT).
+    QList<TableColumn> tableColumns(const QString &table);
+    // Whether the rows of a table can be told by their rowid: always on a
+    // file, on a server when the table has its key column (kServerRowId).
+    bool hasRowIds(const QString &table);
 
     bool transaction();
     bool commit();

@@ -196,8 +196,10 @@ QString ProverkaNalichiyaStolbtsa(const QString &table, const QString &column)
     if (!BDPodkluchena())
         return kNetPodklucheniya;
     return guarded([&] {
-        // Only the field list is needed; the rows are never fetched.
-        const QSqlQuery q = current()->exec(QStringLiteral("SELECT * FROM ") + table);
+        // Only the field list is needed: no row is read (a server would
+        // send every row of the table at once).
+        const QSqlQuery q = current()->exec(QStringLiteral("SELECT * FROM ") + table
+                                            + QStringLiteral(" WHERE 1 = 0"));
         const QSqlRecord fields = q.record();
         for (int i = 0; i < fields.count(); ++i)
             if (fields.fieldName(i).compare(column, Qt::CaseInsensitive) == 0)

@@ -4,6 +4,7 @@
 #include "db/Money.h"
 #include "db/SqlDialect.h"
 #include "db/SqlFunctions.h"
+#include "db/StructureCheck.h"
 
 #include <QCollator>
 #include <QCollatorSortKey>
@@ -215,13 +216,18 @@ private:
 // The rows of a lazy load, straight from SQLite: a million rows of three
 // fields pass the Qt driver's per-row copies in a fraction of the time.
 // Values come as the driver gives them (texts, 64-bit integers, doubles,
-// NULL as a null text).
+// NULL as a null text). A server's rows come through its Qt driver, which
+// has received them whole already.
 class RawRows
 {
 public:
     RawRows(Connection &connection, const QString &accessSql)
-        : m_db(sqliteHandle(connection.database()))
     {
+        if (connection.isServer()) {
+            m_query.emplace(connection.exec(accessSql));
+            return;
+        }
+        m_db = sqliteHandle(connection.database());
         const QByteArray sql = accessToSqlite(accessSql).toUtf8();
         if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
             fail();
@@ -232,6 +238,13 @@ public:
 
     bool next()
     {
+        if (m_query) {
+            if (m_query->next())
+                return true;
+            if (m_query->lastError().isValid())
+                raise(sqlErrorText(m_query->lastError()));
+            return false;
+        }
         const int rc = sqlite3_step(m_stmt);
         if (rc == SQLITE_ROW)
             return true;
@@ -240,10 +253,15 @@ public:
         return false;
     }
 
-    qint64 integer(int i) const { return sqlite3_column_int64(m_stmt, i); }
+    qint64 integer(int i) const
+    {
+        return m_query ? m_query->value(i).toLongLong() : sqlite3_column_int64(m_stmt, i);
+    }
 
     QVariant value(int i) const
     {
+        if (m_query)
+            return m_query->value(i);
         switch (sqlite3_column_type(m_stmt, i)) {
         case SQLITE_INTEGER:
             return QVariant(qlonglong(sqlite3_column_int64(m_stmt, i)));
@@ -266,6 +284,10 @@ public:
     // for a text that does not keep plain comparison.
     std::optional<SortKey> plainKey(int i) const
     {
+        if (m_query) {
+            const QVariant v = m_query->value(i);
+            return keepsPlainSort(v) ? std::optional<SortKey>(plainKeyOf(v)) : std::nullopt;
+        }
         if (sqlite3_column_type(m_stmt, i) != SQLITE_TEXT)
             return plainKeyOf(value(i));
         const auto *text = sqlite3_column_text(m_stmt, i);
@@ -289,6 +311,7 @@ private:
 
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_stmt = nullptr;
+    std::optional<QSqlQuery> m_query;
 };
 
 } // namespace
@@ -818,7 +841,11 @@ void RecordSet::open()
         raise(QStringLiteral("Не задан текст запроса"));
 
     const QString table = this->table();
-    const QString withId = table.isEmpty() ? QString() : withRowId(d->sql, table);
+    // On a server a row is told by the table's key column: a table without
+    // it is only read.
+    const bool server = d->connection->isServer();
+    const bool keyed = !table.isEmpty() && (!server || d->connection->hasRowIds(table));
+    const QString withId = keyed ? withRowId(d->sql, table) : QString();
     const bool hasRowId = !withId.isEmpty();
     // Held by key fields: the fields come from the statement alone, the rows
     // from a narrower SELECT below.
@@ -829,27 +856,33 @@ void RecordSet::open()
 
     const QSqlRecord rec = q.record();
     const int first = hasRowId ? 1 : 0;
-    const int n = rec.count() - first;
+    // The place of each field in the statement's record: after the rowid,
+    // less a server's key column, which is no field of the set.
+    std::vector<int> place;
     QStringList fields;
     QHash<QString, int> byLower;
-    for (int i = 0; i < n; ++i) {
-        fields << rec.fieldName(first + i);
-        byLower.insert(fields.last().toLower(), i);
+    for (int i = first; i < rec.count(); ++i) {
+        if (server
+            && rec.fieldName(i).compare(QLatin1String(Connection::kServerRowId), Qt::CaseInsensitive) == 0)
+            continue;
+        place.push_back(i);
+        // The server folds names to lower case; the program's own come back in its spelling.
+        fields << (server ? programSpelling(rec.fieldName(i)) : rec.fieldName(i));
+        byLower.insert(fields.last().toLower(), int(fields.size()) - 1);
     }
+    const int n = int(fields.size());
 
     std::vector<char> money(size_t(std::max(n, 0)), 0);
     std::vector<char> inTable(size_t(std::max(n, 0)), 0);
     const auto readTableInfo = [&] {
         if (!hasRowId)
             return;
-        QSqlQuery info = d->connection->exec(QStringLiteral("PRAGMA table_info(")
-                                             + bracketed(table) + QStringLiteral(")"));
-        while (info.next()) {
-            const int f = byLower.value(info.value(1).toString().toLower(), -1);
+        for (const TableColumn &column : d->connection->tableColumns(table)) {
+            const int f = byLower.value(column.name.toLower(), -1);
             if (f < 0)
                 continue;
             inTable[size_t(f)] = 1;
-            const QString type = info.value(2).toString().trimmed().toUpper();
+            const QString type = column.type.toUpper();
             money[size_t(f)] = type == QLatin1String("MONEY") || type == QLatin1String("CURRENCY");
         }
     };
@@ -911,7 +944,7 @@ void RecordSet::open()
             Row r(n);
             QVariant *out = r.data();
             for (int i = 0; i < n; ++i)
-                out[i] = pools[size_t(i)].take(q.value(first + i));
+                out[i] = pools[size_t(i)].take(q.value(place[size_t(i)]));
             rows.push_back(std::move(r));
             ids.push_back(hasRowId ? q.value(0).toLongLong() : -1);
         }
@@ -1199,14 +1232,27 @@ bool RecordSet::insertRecordIf(const QVariantMap &values, const std::function<bo
     Row fresh;
     qint64 rowId = -1;
     {
+        // The statement outlives the transaction: a server frees it only
+        // once a failed transaction is rolled back.
+        QSqlQuery q;
         Transaction tx(*d->connection);
         if (allowed && !allowed())
             return false;
-        QSqlQuery q = d->connection->prepare(sql);
+        // A server says the new row's key itself.
+        q = d->connection->prepare(
+            d->connection->isServer()
+                ? sql + QStringLiteral(" RETURNING ") + QLatin1String(Connection::kServerRowId)
+                : sql);
         for (auto it = values.constBegin(); it != values.constEnd(); ++it)
             q.addBindValue(it.value());
         Connection::execPrepared(q);
-        rowId = q.lastInsertId().toLongLong();
+        if (d->connection->isServer()) {
+            if (!q.next())
+                raise(QStringLiteral("Записанная строка не найдена в таблице ") + d->writeTable);
+            rowId = q.value(0).toLongLong();
+        } else {
+            rowId = q.lastInsertId().toLongLong();
+        }
         q.finish();
         fresh = d->readBack(rowId, Row(d->fields.size()));
         tx.commit();
@@ -1245,10 +1291,11 @@ void RecordSet::updateRecord(int row, const QVariantMap &values)
 
     Row fresh;
     {
+        QSqlQuery q; // outlives the transaction, as in insertRecord
         Transaction tx(*d->connection);
-        QSqlQuery q = d->connection->prepare(QStringLiteral("UPDATE ") + bracketed(d->writeTable)
-                                             + QStringLiteral(" SET ") + sets.join(QStringLiteral(", "))
-                                             + QStringLiteral(" WHERE rowid = ?") + d->guardSql());
+        q = d->connection->prepare(QStringLiteral("UPDATE ") + bracketed(d->writeTable)
+                                   + QStringLiteral(" SET ") + sets.join(QStringLiteral(", "))
+                                   + QStringLiteral(" WHERE rowid = ?") + d->guardSql());
         for (auto it = values.constBegin(); it != values.constEnd(); ++it)
             q.addBindValue(it.value());
         d->execGuarded(q, s);
@@ -1330,9 +1377,10 @@ void RecordSet::deleteRecords(QList<int> rows)
     d->fetch(sources); // read whole: the guard compares every column
 
     {
+        QSqlQuery q; // outlives the transaction, as in insertRecord
         Transaction tx(*d->connection);
-        QSqlQuery q = d->connection->prepare(QStringLiteral("DELETE FROM ") + bracketed(d->writeTable)
-                                             + QStringLiteral(" WHERE rowid = ?") + d->guardSql());
+        q = d->connection->prepare(QStringLiteral("DELETE FROM ") + bracketed(d->writeTable)
+                                   + QStringLiteral(" WHERE rowid = ?") + d->guardSql());
         for (int s : sources)
             d->execGuarded(q, s);
         q.finish();

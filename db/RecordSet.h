@@ -16,7 +16,9 @@ class Connection;
 // switch judges every row anew), a sort by one column, and insert, update and
 // delete written to the table at once (committed before the call returns).
 // Rows are identified in the table by SQLite's rowid, so rows with empty or
-// repeated record identifiers are still told apart.
+// repeated record identifiers are still told apart; on a server by the
+// table's key column (Connection::kServerRowId), which is no field of the
+// set. A server table without that column is read only.
 //
 // Row numbers in this interface are the visible rows (after filter and sort)
 // unless the name says "source". Failures raise core::Error ("EDatabaseError");

@@ -521,6 +521,11 @@ QString accessToSqlite(const QString &accessSql)
     return out;
 }
 
+QString postgresName(const QString &name)
+{
+    return foldedName(name);
+}
+
 QString accessToPostgres(const QString &accessSql)
 {
     return PostgresWriter(accessSql).all();

@@ -29,4 +29,7 @@ QString accessToSqlite(const QString &accessSql);
 //                                 (types in CREATE TABLE and ALTER TABLE ... ADD only)
 QString accessToPostgres(const QString &accessSql);
 
+// A table or column name as the server keeps it: ASCII letters in lower case.
+QString postgresName(const QString &name);
+
 } // namespace db

@@ -4,6 +4,8 @@
 #include "core/Error.h"
 #include "core/MessageService.h"
 
+#include <QHash>
+
 namespace db {
 
 namespace {
@@ -80,6 +82,17 @@ const char *const kIndexes[] = {
     "CREATE INDEX IF NOT EXISTS IX_Users_NMCardNum ON Users(NMCardNum)",
 };
 
+// The same indexes on a server. The journal's period selection compares
+// CCur of the sort key, and the index is made on the very expression the
+// adapter writes for it, so that the server can use it.
+const char *const kServerIndexes[] = {
+    "CREATE INDEX IF NOT EXISTS IX_SpisokDoc_Obrat_Vid"
+    " ON SpisokDoc(CCur(NMDateTimeTeh_Obrat), NMVid)",
+    "CREATE INDEX IF NOT EXISTS IX_SpisokDoc_Povtor ON SpisokDoc(NMDateVid, NMVid, NMUserGUID)",
+    "CREATE INDEX IF NOT EXISTS IX_Users_ShtrKod ON Users(ShtrKod)",
+    "CREATE INDEX IF NOT EXISTS IX_Users_NMCardNum ON Users(NMCardNum)",
+};
+
 // The stored form of the empty password: the protection prefix with every
 // character code complemented.
 QString emptyPasswordForm()
@@ -108,7 +121,8 @@ struct RoutinesCloser
 
 void createIndexes(Connection &c)
 {
-    for (const char *statement : kIndexes) {
+    const auto &list = c.isServer() ? kServerIndexes : kIndexes;
+    for (const char *statement : list) {
         try {
             c.exec(QString::fromLatin1(statement));
         } catch (const core::Error &) {
@@ -138,6 +152,31 @@ QStringList programColumns(const QString &table)
     if (table == QLatin1String("SpisokDoc"))
         out << QStringLiteral("NMDateTimeTeh_Obrat");
     return out;
+}
+
+QString programSpelling(const QString &name)
+{
+    static const QHash<QString, QString> spelling = [] {
+        QHash<QString, QString> out;
+        for (const QString &table : programTables()) {
+            out.insert(table.toLower(), table);
+            for (const QString &column : programColumns(table))
+                out.insert(column.toLower(), column);
+        }
+        return out;
+    }();
+    return spelling.value(name.toLower(), name);
+}
+
+void addServerRowId(Connection &connection, const QString &table)
+{
+    if (!connection.isServer() || connection.hasRowIds(table))
+        return;
+    // Numbered by the server alone: no statement of the program ever gives
+    // it a value, so two points never hand out the same one.
+    connection.exec(QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" ADD COLUMN ")
+                    + QString::fromLatin1(Connection::kServerRowId)
+                    + QStringLiteral(" BIGINT GENERATED ALWAYS AS IDENTITY UNIQUE"));
 }
 
 QString programColumnType(const QString &table, const QString &column)
@@ -248,6 +287,16 @@ StructureReport ProverkaStrukturiBD(const QString &path, const QString &user,
 
     if (ProverkaNalichiyaStolbtsa(QStringLiteral("SpisokDoc"), QStringLiteral("NMNoCard")) == kOk)
         connection()->exec(QStringLiteral("ALTER TABLE SpisokDoc DROP NMNoCard"));
+
+    // A server has no rowid: the grids need the key column before any row is shown.
+    for (const char *name : kTables) {
+        try {
+            addServerRowId(*connection(), QString::fromLatin1(name));
+        } catch (const core::Error &e) {
+            report.failure = core::errorText(e.className(), e.message(), false);
+            return report;
+        }
+    }
 
     createIndexes(*connection());
     return report;

@@ -17,12 +17,6 @@ struct StructureReport
     bool refused = false;
 };
 
-// Brings the database at `path` up to the program's structure: creates
-// missing tables and columns in their fixed order, upgrades an old journal,
-// drops an obsolete column and creates the first protection row. Callable
-// without any window; messages meant for the user (a failed journal upgrade)
-// go to `showMessage` (the message service when not given).
-// Raises core::Error when the obsolete column cannot be dropped.
 // The program's own tables, in the order the check creates them.
 QStringList programTables();
 
@@ -37,6 +31,24 @@ QStringList programColumns(const QString &table);
 // Table and column are the program's spelling (case matters).
 QString programColumnType(const QString &table, const QString &column);
 
+// A name of the program's own tables and columns in the program's spelling
+// ("spisokdoc" gives "SpisokDoc"); any other name as it is given.
+QString programSpelling(const QString &name);
+
+class Connection;
+// Gives a table on a server its own key column (Connection::kServerRowId),
+// numbered by the server, which stands for SQLite's rowid: the record sets
+// tell rows apart by it. Does nothing on a file or when the table has it.
+void addServerRowId(Connection &connection, const QString &table);
+
+// Brings the database at `path` up to the program's structure: creates
+// missing tables and columns in their fixed order, upgrades an old journal,
+// drops an obsolete column and creates the first protection row. Callable
+// without any window; messages meant for the user (a failed journal upgrade)
+// go to `showMessage` (the message service when not given).
+// Raises core::Error when the obsolete column cannot be dropped.
+// On a server (a postgresql:// path) the same tables and columns are made,
+// MONEY as NUMERIC(19,4), and every table gets its key column.
 StructureReport ProverkaStrukturiBD(const QString &path, const QString &user,
                                     const QString &password,
                                     const std::function<void(const QString &)> &showMessage = {});

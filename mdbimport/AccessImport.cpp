@@ -15,6 +15,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QTemporaryFile>
 
 #include <cstdio>
@@ -397,6 +398,13 @@ QStringList outcomeLines(const ImportOutcome &outcome)
 
 ImportOutcome importAccess(const ImportRequest &request, const ProgressFn &progress)
 {
+    // The import builds a new file beside the old one and puts it in its
+    // place: a server database has no such place.
+    if (db::isServerUrl(request.target))
+        raise(QStringLiteral("Перенос данных из Access выполняется только в файл базы данных, "
+                             "не на сервер баз данных (")
+              + QUrl(request.target).toString(QUrl::RemovePassword)
+              + QStringLiteral("). Укажите файл новой базы параметром --db."));
     AccessFile source;
     source.open(request.source);
     const QHash<QString, qint64> before = checkTarget(request);

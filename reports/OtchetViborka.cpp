@@ -93,8 +93,10 @@ void DannieOtcheta::vibrat(const Otbor &otbor)
     const auto &n = core::pv().Nastroyki;
     m_zapisi->close();
     m_connection->open(n.PutKFayluBD, n.BDLogin, n.BDPass);
-    // A report only reads: SQLite itself refuses any write on this connection.
-    m_connection->exec(QStringLiteral("PRAGMA query_only = 1"));
+    // A report only reads: the engine itself refuses any write on this connection.
+    m_connection->exec(m_connection->isServer()
+                           ? QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")
+                           : QStringLiteral("PRAGMA query_only = 1"));
     m_zapisi->setSql(ZaprosOtcheta(otbor));
     m_zapisi->open();
 }

@@ -36,13 +36,22 @@ public:
         core::pv().Nastroyki.PutKFayluBD = m_path;
     }
 
+    // The same on a server's database (a postgresql:// URL), logged in to
+    // with `password` as the program logs in.
+    TestDb(const QString &url, const QString &password) : m_path(url), m_password(password)
+    {
+        db::ProverkaStrukturiBD(m_path, QString(), m_password);
+        core::pv().Nastroyki.PutKFayluBD = m_path;
+        core::pv().Nastroyki.BDPass = m_password;
+    }
+
     QString path() const { return m_path; }
     QString dir() const { return m_dir.path(); }
 
     void add(const QList<Meal> &meals)
     {
         db::Connection c;
-        c.open(m_path);
+        c.open(m_path, QString(), m_password);
         db::Transaction t(c);
         for (const Meal &m : meals) {
             const QString teh = QString(m.date).remove('.') + QString(m.time).remove(':');
@@ -69,14 +78,14 @@ public:
     void clear()
     {
         db::Connection c;
-        c.open(m_path);
+        c.open(m_path, QString(), m_password);
         c.exec(QStringLiteral("DELETE FROM SpisokDoc"));
     }
 
     int rows()
     {
         db::Connection c;
-        c.open(m_path);
+        c.open(m_path, QString(), m_password);
         QSqlQuery q = c.exec(QStringLiteral("SELECT COUNT(*) FROM SpisokDoc"));
         q.next();
         return q.value(0).toInt();
@@ -85,6 +94,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_path;
+    QString m_password;
 };
 
 } // namespace reporttest

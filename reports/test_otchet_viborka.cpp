@@ -4,6 +4,7 @@
 #include "reports/Itogi.h"
 #include "reports/OtchetViborka.h"
 #include "test_fixture.h"
+#include "TestSupport.h"
 
 #include "core/Error.h"
 
@@ -179,6 +180,26 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(core::Error, d.zapisi()->deleteRecords({0}));
         QVERIFY_THROWS_EXCEPTION(core::Error, d.zapisi()->insertRecord({{"NMFIO", "x"}}));
         QCOMPARE(m_db->rows(), 1);
+    }
+
+    // On a server: the same exact filters and period, and the connection
+    // refuses every write there too.
+    void serverReportSelectsAndNeverWrites()
+    {
+        testsupport::ServerDatabase server;
+        TRAPEZON_NEED_SERVER(server);
+        reporttest::TestDb onServer(server.url(), server.password());
+        onServer.add({{"15.03.2026", "08:00:00", "Завтрак", "Иванов Иван", "ООО Ромашка"},
+                      {"15.03.2026", "12:30:00", "Обед", "О'Нил Шон", "ООО Лютик", 12.5},
+                      {"16.03.2026", "00:00:00", "Обед", "О'Нил Шон", "ООО Лютик"},
+                      {"14.03.2026", "23:59:59", "Обед", "О'Нил Шон", "ООО Лютик"}});
+        DannieOtcheta d;
+        d.vibrat({kDen, kDen, 0, "ООО Лютик", "О'Нил Шон"});
+        QCOMPARE(fios(*d.zapisi()), QStringList{"О'Нил Шон"});
+        QCOMPARE(d.zapisi()->text(0, "NMStoimost"), QString("12,50"));
+        QVERIFY_THROWS_EXCEPTION(core::Error, d.zapisi()->deleteRecords({0}));
+        QVERIFY_THROWS_EXCEPTION(core::Error, d.zapisi()->insertRecord({{"NMFIO", "x"}}));
+        QCOMPARE(onServer.rows(), 4);
     }
 
     void failedSelectionStillCountsAndSums()
