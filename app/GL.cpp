@@ -1,6 +1,7 @@
 #include "GL.h"
 
 #include "AccessStart.h"
+#include "DatabaseLink.h"
 #include "InfoForm.h"
 #include "JournalView.h"
 #include "MealRegistration.h"
@@ -131,6 +132,15 @@ TGLForm::TGLForm(QWidget *parent)
     m_journalView->setRecordSet(FDQuery1);
     m_registration = new app::MealRegistration(*m_journalView, this);
     m_registration->setEmployees(FDQueryUsers);
+    // On a server, a dropped connection is reopened by the link, and both
+    // record sets re-read with it.
+    m_link = new app::DatabaseLink(this);
+    m_link->addConnection(FDConnection1.get());
+    m_link->addConnection(FDConnectionUsers.get());
+    m_link->addRecordSet(FDQuery1);
+    m_link->addRecordSet(FDQueryUsers);
+    m_journalView->setLink(m_link);
+    m_registration->setLink(m_link);
     m_scanner = new scanner::ScannerController(this);
 
     buildControls();
@@ -388,6 +398,8 @@ void TGLForm::wireLogic()
     m_registration->setHooks(std::move(hooks));
     connect(m_registration, &MealRegistration::statusText, this,
             [this](const QString &t) { statusBar()->showMessage(t); });
+    connect(m_link, &app::DatabaseLink::statusText, this,
+            [this](const QString &t) { statusBar()->showMessage(t); });
     connect(m_registration, &MealRegistration::dobavlenieEnabled, Dobavlenie, &QWidget::setEnabled);
     connect(m_registration, &MealRegistration::focusDobavlenie, this,
             &TGLForm::FokusirovatKnopkuDobavlenie);
@@ -580,6 +592,7 @@ bool TGLForm::PodklucheniyeKBD()
         }
         FDConnection1->openConfigured();
         FDConnectionUsers->openConfigured();
+        m_link->setDatabase(n.PutKFayluBD, n.BDLogin, n.BDPass);
         FDConnection1->exec(QStringLiteral("SELECT * from CRLogString"));
         // A file the program may not write is still shown; registrations
         // are then refused with the read-only message.

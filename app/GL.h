@@ -34,6 +34,7 @@ class TPhotoForm;
 }
 
 namespace app {
+class DatabaseLink;
 class JournalView;
 class MealRegistration;
 } // namespace app
@@ -148,6 +149,7 @@ private:
 
     app::JournalView *m_journalView = nullptr;
     app::MealRegistration *m_registration = nullptr;
+    app::DatabaseLink *m_link = nullptr;
     scanner::ScannerController *m_scanner = nullptr;
 
     QPointer<TZastavkaForm> m_splash;

@@ -1,5 +1,7 @@
 #include "JournalView.h"
 
+#include "DatabaseLink.h"
+
 #include "core/Error.h"
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
@@ -46,6 +48,15 @@ void JournalView::setRecordSet(db::RecordSet *journal)
 
 void JournalView::setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
 
+void JournalView::setLink(DatabaseLink *link)
+{
+    if (m_link)
+        disconnect(m_link, nullptr, this, nullptr);
+    m_link = link;
+    if (m_link)
+        connect(m_link, &DatabaseLink::restored, this, &JournalView::pokazatKolVo);
+}
+
 QList<db::RecordSet::Column> JournalView::kolonki()
 {
     return {
@@ -74,6 +85,8 @@ template <typename F> bool JournalView::guarded(F &&action)
         action();
         return true;
     } catch (const core::Error &e) {
+        if (m_link && m_journal && m_journal->connection())
+            m_link->proverit(*m_journal->connection());
         core::showMessage(e.message(), core::Icon::Error);
     } catch (const std::exception &e) {
         core::showMessage(QString::fromUtf8(e.what()), core::Icon::Error);
@@ -154,10 +167,35 @@ void JournalView::Sortirovka_Zapros()
 
 void JournalView::refreshByMode()
 {
-    if (queryMode())
+    if (queryMode()) {
         Sortirovka_Zapros();
-    else
-        Sortirovka_Filtered();
+        return;
+    }
+    perechitatIzmenennoe();
+    Sortirovka_Filtered();
+}
+
+void JournalView::perechitatIzmenennoe()
+{
+    if (!m_journal || !m_journal->isOpen())
+        return;
+    db::Connection *connection = m_journal->connection();
+    if (!connection || !connection->isOpen() || (m_link && m_link->lost()))
+        return;
+    guarded([&] {
+        // The file counts the commits of other connections: a journal that
+        // only this program writes is not read again. The first count is
+        // taken at the first refresh, right after the load at connection.
+        if (!connection->isServer()) {
+            QSqlQuery q = connection->exec(QStringLiteral("PRAGMA data_version"));
+            const qint64 version = q.next() ? q.value(0).toLongLong() : -1;
+            const bool unchanged = version == m_dataVersion || m_dataVersion < 0;
+            m_dataVersion = version;
+            if (unchanged)
+                return;
+        }
+        m_journal->refresh();
+    });
 }
 
 void JournalView::ObrabotkaIzmeneniyaVidaPitaniya(int index)
@@ -268,11 +306,6 @@ bool askPovtor(db::Connection &connection, const QString &fio, const QString &us
     return q.next();
 }
 
-bool onServer(db::Connection &connection)
-{
-    return connection.database().driverName() == QLatin1String("QPSQL");
-}
-
 // The key under which the writes of one meal wait for each other on the
 // server: the four values of the rule, hashed. Two different meals sharing
 // a key only wait for each other, they are still told apart by the check.
@@ -294,7 +327,7 @@ qint64 lockKey(const QString &fio, const QString &userGuid, const QString &vid, 
 void lockMeal(db::Connection &connection, const QString &fio, const QString &userGuid,
               const QString &vid, const QString &date)
 {
-    if (!onServer(connection))
+    if (!connection.isServer())
         return;
     connection.exec(QStringLiteral("SET LOCAL lock_timeout = %1").arg(db::Connection::kBusyTimeoutMs));
     QSqlQuery q = connection.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(?)"));

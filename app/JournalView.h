@@ -10,6 +10,8 @@
 
 namespace app {
 
+class DatabaseLink;
+
 // The logic of the main window's journal grid, kept apart from the window so
 // that it can be driven without one. The window owns the journal record set
 // (on its journal connection) and the controls; it feeds the calendar date,
@@ -43,6 +45,10 @@ public:
     void setRecordSet(db::RecordSet *journal);
     db::RecordSet *recordSet() const { return m_journal; }
     void setHooks(Hooks hooks);
+    // The hold on the database server, told of every failed refresh or
+    // deletion so that a dropped connection is reconnected; the counter is
+    // shown anew once it has re-read the journal. Stays the caller's.
+    void setLink(DatabaseLink *link);
 
     // The twelve grid columns in their order, every width 70 (the window
     // applies the widths kept in CRIni.ini).
@@ -69,7 +75,10 @@ public:
 
     void Sortirovka_Filtered();
     void Sortirovka_Zapros();
-    void refreshByMode();        // Sortirovka_Zapros in query mode, else Sortirovka_Filtered
+    // Sortirovka_Zapros in query mode, else Sortirovka_Filtered. Either reads
+    // what other programs (other serving points) wrote to the journal since
+    // it was read: filter mode re-reads the journal first when it has changed.
+    void refreshByMode();
 
     // ObrabotkaIzmeneniyaVidaPitaniya: applies the item (0 = "Все"): the
     // all-types flag, the enable states, the meal label, a refresh and the
@@ -127,6 +136,12 @@ signals:
 private:
     template <typename F> bool guarded(F &&action);
     void rebuildKeyCache();
+    void perechitatIzmenennoe();
+
+    DatabaseLink *m_link = nullptr;
+    // The file's count of other connections' commits when last asked (-1:
+    // not yet).
+    qint64 m_dataVersion = -1;
 
     db::RecordSet *m_journal = nullptr;
     Hooks m_hooks;

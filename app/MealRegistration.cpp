@@ -1,11 +1,13 @@
 #include "MealRegistration.h"
 
+#include "DatabaseLink.h"
 #include "JournalView.h"
 #include "core/Error.h"
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
 #include "core/SoundService.h"
 #include "core/TextUtil.h"
+#include "db/Connection.h"
 #include "db/DBTools.h"
 #include "db/Money.h"
 #include "staff/PolyaSotrudnika.h"
@@ -284,6 +286,39 @@ void MealRegistration::registerOne(const Entry &entry)
 
     const QString date = core::ruDate(day);
 
+    // A failed write or question: the status line must not go on showing
+    // the previous registration as if it were this one.
+    const auto neZaregistrirovan = [&](const QString &why) {
+        PokazVStatusBare(b.FIO + QStringLiteral("   НЕ ЗАРЕГИСТРИРОВАН (") + why
+                         + QStringLiteral("). ") + date + QStringLiteral(" - ") + vid);
+        if (m_sounds.neProshla)
+            ButtonNeProshlaClick();
+    };
+    const auto netSvyazi = [&](const QString &what) {
+        neZaregistrirovan(QStringLiteral("нет связи с сервером"));
+        core::showMessage(what + QStringLiteral(" (") + m_link->where()
+                              + QStringLiteral("): питание не зарегистрировано. Программа "
+                                               "подключится снова сама, как только сервер станет "
+                                               "доступен; тогда повторите отметку."),
+                          core::Icon::Error);
+    };
+    const auto oshibka = [&](const std::exception &e) {
+        db::Connection *connection = m_journal.recordSet() ? m_journal.recordSet()->connection() : nullptr;
+        if (m_link && connection && m_link->proverit(*connection)) {
+            netSvyazi(QStringLiteral("Связь с сервером баз данных потеряна"));
+            return;
+        }
+        neZaregistrirovan(QStringLiteral("ошибка базы данных"));
+        core::showError(e, true);
+    };
+    // Refused at once rather than tried on a dropped connection; the link
+    // looks for the server meanwhile.
+    if (m_link && m_link->lost()) {
+        netSvyazi(QStringLiteral("Нет связи с сервером баз данных"));
+        m_link->poiskatSeichas();
+        return;
+    }
+
     // Without the journal no duplicate could be found: register nothing.
     if (!m_journal.ensureOpen()) {
         if (m_sounds.neProshla)
@@ -293,23 +328,13 @@ void MealRegistration::registerOne(const Entry &entry)
         return;
     }
 
-    // A failed write or question: the status line must not go on showing
-    // the previous registration as if it were this one.
-    const auto neZaregistrirovan = [&](const std::exception &e) {
-        PokazVStatusBare(b.FIO + QStringLiteral("   НЕ ЗАРЕГИСТРИРОВАН (ошибка базы данных). ")
-                         + date + QStringLiteral(" - ") + vid);
-        if (m_sounds.neProshla)
-            ButtonNeProshlaClick();
-        core::showError(e, true);
-    };
-
     bool uzhe = false;
     if (!n.RazreshitPitaniyeNeskolkoRaz) {
         try {
             uzhe = m_journal.uzheZaregistrirovan(b.FIO, b.RecID, vid, date);
         } catch (const std::exception &e) {
             // Unasked, the rule cannot be kept: register nothing.
-            neZaregistrirovan(e);
+            oshibka(e);
             return;
         }
     }
@@ -363,7 +388,7 @@ void MealRegistration::registerOne(const Entry &entry)
     try {
         zapisana = m_journal.dobavitZapis(row, !n.RazreshitPitaniyeNeskolkoRaz);
     } catch (const std::exception &e) {
-        neZaregistrirovan(e);
+        oshibka(e);
         m_journal.pokazatKolVo();
         return;
     }

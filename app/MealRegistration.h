@@ -10,6 +10,7 @@
 
 namespace app {
 
+class DatabaseLink;
 class JournalView;
 
 // Meal registration of the main window, without the window: the three ways
@@ -67,6 +68,11 @@ public:
     // The employee record set ("SELECT * from Users"); stays the caller's.
     void setEmployees(db::RecordSet *users);
     void setHooks(Hooks hooks);
+    // The hold on the database server: a registration whose write finds the
+    // connection dropped, or that comes while it is, is refused with its own
+    // message and the link reconnects. Without one, or on a file, failures
+    // are shown as they come. Stays the caller's.
+    void setLink(DatabaseLink *link) { m_link = link; }
     void setSoundChecks(const SoundChecks &checks) { m_sounds = checks; }
     SoundChecks soundChecks() const { return m_sounds; }
     // The clock for "today" and the registration time (tests fix it).
@@ -115,6 +121,7 @@ private:
     void PokazVStatusBare(const QString &message);
 
     JournalView &m_journal;
+    DatabaseLink *m_link = nullptr;
     db::RecordSet *m_users = nullptr;
     Hooks m_hooks;
     SoundChecks m_sounds;

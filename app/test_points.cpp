@@ -1,8 +1,11 @@
 // Several serving points on one database: each point a connection, journal
 // record set and journal view of its own, as each program has.
 #include "test_registration_fixture.h"
+#include "DatabaseLink.h"
 #include "core/Error.h"
+#include "db/StructureCheck.h"
 
+#include <QSignalSpy>
 #include <QtTest>
 #include <atomic>
 #include <barrier>
@@ -89,6 +92,91 @@ RaceResult race(const QString &database, const QString &user, const QString &pas
     return result;
 }
 
+const QString kPetrov = QStringLiteral("Петров Пётр");
+const QString kPetrovCard = QStringLiteral("00AB12CE");
+
+// The program's structure and two employees in a new database (a file or a
+// server's database); false with the reason in `problem`.
+bool prepareDatabase(const QString &database, const QString &user, const QString &password,
+                     QString &problem)
+{
+    const db::StructureReport report = db::ProverkaStrukturiBD(database, user, password);
+    if (!report.failure.isEmpty()) {
+        problem = report.failure;
+        return false;
+    }
+    db::Connection c;
+    c.open(database, user, password);
+    regtest::addEmployee(c, kIvanov, regtest::kIvanovCard, kIvanovCode, kIvanovId);
+    regtest::addEmployee(c, kPetrov, kPetrovCard, QStringLiteral("2000000000022"),
+                         QStringLiteral("AAAA0000000000000000000000000002"));
+    return true;
+}
+
+int mealsIn(const QString &database, const QString &user, const QString &password)
+{
+    db::Connection c;
+    c.open(database, user, password);
+    QSqlQuery q = c.exec(QStringLiteral("SELECT COUNT(*) FROM SpisokDoc"));
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
+// One serving point, as the main window wires it: its two connections and
+// record sets, the journal view, the registration and the hold on the server.
+struct Point
+{
+    Point(const QString &database, const QString &user, const QString &password)
+    {
+        journalConn.open(database, user, password);
+        usersConn.open(database, user, password);
+        link.setDatabase(database, user, password);
+        link.addConnection(&journalConn);
+        link.addConnection(&usersConn);
+        link.addRecordSet(&journal);
+        link.addRecordSet(&users);
+        view.setLink(&link);
+        registration.setLink(&link);
+        users.setConnection(&usersConn);
+        users.setTable(QStringLiteral("Users"));
+        users.setSql(QStringLiteral("SELECT * from Users"));
+        users.open();
+        journal.setConnection(&journalConn);
+        view.setRecordSet(&journal);
+        registration.setEmployees(&users);
+        registration.setClock([] { return QDateTime(QDate(2020, 2, 5), QTime(12, 30, 0)); });
+        registration.setSoundChecks({true, true, true});
+        view.setDate(QDate(2020, 2, 5));
+        QObject::connect(&registration, &app::MealRegistration::statusText,
+                         [this](const QString &t) { status << t; });
+        QObject::connect(&view, &app::JournalView::kolVoChanged,
+                         [this](const QString &t) { counter = t; });
+        view.openAtConnection();
+        view.ObrabotkaIzmeneniyaVidaPitaniya(2);
+    }
+
+    QString lastStatus() const { return status.isEmpty() ? QString() : status.last(); }
+
+    db::Connection journalConn, usersConn;
+    db::RecordSet journal, users;
+    app::JournalView view;
+    app::MealRegistration registration{view};
+    app::DatabaseLink link;
+    QStringList status;
+    QString counter;
+};
+
+bool openPoint(std::unique_ptr<Point> &point, const QString &database, const QString &user,
+               const QString &password, QString &problem)
+{
+    try {
+        point = std::make_unique<Point>(database, user, password);
+        return true;
+    } catch (const core::Error &e) {
+        problem = e.message();
+        return false;
+    }
+}
+
 } // namespace
 
 class TestPoints : public QObject
@@ -96,7 +184,11 @@ class TestPoints : public QObject
     Q_OBJECT
 private slots:
     void sameMealAtOnceOnTheFile();
+    void sameMealAtOnceOnTheServer();
     void ruleHoldsAtTheMomentOfTheWrite();
+    void otherPointsRowsAtTheNextRefresh_data();
+    void otherPointsRowsAtTheNextRefresh();
+    void serverRestartMidRun();
 };
 
 // Four points, the same card at the same moment: one meal, and the other
@@ -109,6 +201,23 @@ void TestPoints::sameMealAtOnceOnTheFile()
     QVERIFY2(r.errors.isEmpty(), qPrintable(r.errors.join('\n')));
     QCOMPARE(r.written, std::vector<int>(kRounds, 1));
     QCOMPARE(f.dbCount(), kRounds);
+}
+
+void TestPoints::sameMealAtOnceOnTheServer()
+{
+    testsupport::ServerDatabase server;
+    TRAPEZON_NEED_SERVER(server);
+    testsupport::ServicesFixture services;
+    core::resetProcessValues();
+    QString problem;
+    QVERIFY2(prepareDatabase(server.url(), server.user(), server.password(), problem),
+             qPrintable(problem));
+    constexpr int kRounds = 25;
+    const RaceResult r = race(server.url(), server.user(), server.password(), 4, kRounds);
+    QVERIFY2(r.errors.isEmpty(), qPrintable(r.errors.join('\n')));
+    QCOMPARE(r.written, std::vector<int>(kRounds, 1));
+    QCOMPARE(mealsIn(server.url(), server.user(), server.password()), kRounds);
+    QVERIFY2(services.messages().texts().isEmpty(), qPrintable(services.messages().texts().join('\n')));
 }
 
 // Another point registers the same lunch while this point's price entry is
@@ -139,6 +248,128 @@ void TestPoints::ruleHoldsAtTheMomentOfTheWrite()
     QCOMPARE(f.beeps(), QList<core::Beep>{core::Beep::Warning});
     QVERIFY(f.messages().isEmpty());
     QVERIFY(core::pv().BuferSotrudnika.FIO.isEmpty());
+}
+
+void TestPoints::otherPointsRowsAtTheNextRefresh_data()
+{
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<int>("mode");
+    QTest::newRow("file, filter mode") << false << 0;
+    QTest::newRow("file, query mode") << false << 1;
+    QTest::newRow("server, filter mode") << true << 0;
+    QTest::newRow("server, query mode") << true << 1;
+}
+
+// What one point registers, the journal of another shows at its next
+// refresh (here a calendar click), whichever refresh mode it is in.
+void TestPoints::otherPointsRowsAtTheNextRefresh()
+{
+    QFETCH(bool, server);
+    QFETCH(int, mode);
+    testsupport::ServicesFixture services;
+    core::resetProcessValues();
+    core::pv().Nastroyki.NastroykiOtboraVBD = mode;
+    QTemporaryDir dir;
+    testsupport::ServerDatabase serverDb;
+    QString database, user, password;
+    if (server) {
+        TRAPEZON_NEED_SERVER(serverDb);
+        database = serverDb.url();
+        user = serverDb.user();
+        password = serverDb.password();
+    } else {
+        database = dir.filePath(QStringLiteral("CRDB.mdb"));
+        QFile f(database);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QString problem;
+    QVERIFY2(prepareDatabase(database, user, password, problem), qPrintable(problem));
+
+    std::unique_ptr<Point> pa, pb;
+    QVERIFY2(openPoint(pa, database, user, password, problem), qPrintable(problem));
+    QVERIFY2(openPoint(pb, database, user, password, problem), qPrintable(problem));
+    Point &a = *pa, &b = *pb;
+    a.registration.SrabotkaSchitivatelyaGL(regtest::kIvanovCard);
+    QCOMPARE(a.counter, QStringLiteral("1"));
+    QCOMPARE(b.counter, QStringLiteral("0"));
+
+    b.view.MonthCalendar1Click(QDate(2020, 2, 5));
+    QCOMPARE(b.counter, QStringLiteral("1"));
+    QCOMPARE(b.journal.text(0, QStringLiteral("NMFIO")), kIvanov);
+    // And the rule at b sees a's meal.
+    b.registration.SrabotkaSchitivatelyaGL(regtest::kIvanovCard);
+    QVERIFY2(b.lastStatus().contains(QStringLiteral("УЖЕ БЫЛ ЗАРЕГИСТРИРОВАН")), qPrintable(b.lastStatus()));
+    QVERIFY(services.messages().texts().isEmpty());
+}
+
+// The server stops while a point works: the registration in flight is
+// refused and says so (message, error sound, status line), nothing is shown
+// as registered that the server does not hold, one tried while the server
+// is away is refused at once, and once the server is back the point is
+// reconnected by itself: the next registration goes through, and the
+// journal shows what was written meanwhile.
+void TestPoints::serverRestartMidRun()
+{
+    testsupport::PrivateServer server;
+    TRAPEZON_NEED_SERVER(server);
+    testsupport::ServicesFixture services;
+    core::resetProcessValues();
+    core::pv().Nastroyki.NastroykiOtboraVBD = 0;
+    QString problem;
+    QVERIFY2(prepareDatabase(server.url(), server.user(), server.password(), problem),
+             qPrintable(problem));
+    std::unique_ptr<Point> point;
+    QVERIFY2(openPoint(point, server.url(), server.user(), server.password(), problem),
+             qPrintable(problem));
+    Point &p = *point;
+    p.registration.SrabotkaSchitivatelyaGL(regtest::kIvanovCard);
+    QCOMPARE(p.counter, QStringLiteral("1"));
+    services.sound().beeps.clear();
+
+    QVERIFY(server.halt());
+    p.registration.SrabotkaSchitivatelyaGL(kPetrovCard);
+
+    QCOMPARE(services.messages().texts().size(), 1);
+    QVERIFY2(services.messages().texts().first().startsWith(
+                 QStringLiteral("Связь с сервером баз данных потеряна")),
+             qPrintable(services.messages().texts().first()));
+    QCOMPARE(services.sound().beeps, QList<core::Beep>{core::Beep::Error});
+    QVERIFY2(p.lastStatus().endsWith(kPetrov + QStringLiteral("   НЕ ЗАРЕГИСТРИРОВАН (нет связи с "
+                                                             "сервером). 05.02.2020 - Обед")),
+             qPrintable(p.lastStatus()));
+    QVERIFY(p.link.lost());
+    QCOMPARE(p.journal.count(), 1);
+    QCOMPARE(p.counter, QStringLiteral("1"));
+
+    // While the server is away: refused at once, without a try.
+    services.messages().clear();
+    p.registration.SrabotkaSchitivatelyaGL(kPetrovCard);
+    QCOMPARE(services.messages().texts().size(), 1);
+    QVERIFY2(services.messages().texts().first().startsWith(
+                 QStringLiteral("Нет связи с сервером баз данных")),
+             qPrintable(services.messages().texts().first()));
+
+    // Back, with a lunch another point wrote before this one reconnected.
+    QSignalSpy restored(&p.link, &app::DatabaseLink::restored);
+    QVERIFY(server.start());
+    {
+        db::Connection other;
+        other.open(server.url(), server.user(), server.password());
+        regtest::addMeal(other, QStringLiteral("05.02.2020"), QStringLiteral("12:31:00"),
+                         QStringLiteral("Обед"), QStringLiteral("Сидоров Иван"),
+                         QStringLiteral("AAAA0000000000000000000000000003"));
+    }
+    QVERIFY(restored.wait(30000));
+    QVERIFY(!p.link.lost());
+    QCOMPARE(p.counter, QStringLiteral("2"));
+
+    services.messages().clear();
+    p.registration.SrabotkaSchitivatelyaGL(kPetrovCard);
+    QVERIFY2(p.lastStatus().endsWith(kPetrov + QStringLiteral("   Зарегистрирован. 05.02.2020 - Обед")),
+             qPrintable(p.lastStatus()));
+    QVERIFY(services.messages().texts().isEmpty());
+    QCOMPARE(p.counter, QStringLiteral("3"));
+    QCOMPARE(mealsIn(server.url(), server.user(), server.password()), 3);
 }
 
 QTEST_MAIN(TestPoints)
