@@ -5,10 +5,15 @@
 #include "core/Error.h"
 #include "db/StructureCheck.h"
 
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QtTest>
+#include <unistd.h>
 #include <atomic>
 #include <barrier>
+#include <cstdio>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -189,6 +194,7 @@ private slots:
     void otherPointsRowsAtTheNextRefresh_data();
     void otherPointsRowsAtTheNextRefresh();
     void serverRestartMidRun();
+    void networkCutMidRun();
 };
 
 // Four points, the same card at the same moment: one meal, and the other
@@ -370,6 +376,80 @@ void TestPoints::serverRestartMidRun()
     QVERIFY(services.messages().texts().isEmpty());
     QCOMPARE(p.counter, QStringLiteral("3"));
     QCOMPARE(mealsIn(server.url(), server.user(), server.password()), 3);
+}
+
+// The network between a point and its server is cut (here: the loopback
+// of a network namespace of the test's own goes down, so that what is sent
+// is neither answered nor refused): the registration in flight fails within
+// seconds rather than when the system gives up retransmitting, and the
+// point reconnects by itself once the network is back. The namespace needs
+// root; the test runs itself inside one.
+void TestPoints::networkCutMidRun()
+{
+    const auto ip = [](const QString &state) {
+        return QProcess::execute(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("set"),
+                                                       QStringLiteral("lo"), state}) == 0;
+    };
+    if (!qEnvironmentVariableIsSet("TRAPEZON_INSIDE_NETNS")) {
+        if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty())
+            QSKIP("a network namespace of its own needs root and unshare");
+        QProcess inside;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TRAPEZON_INSIDE_NETNS"), QStringLiteral("1"));
+        inside.setProcessEnvironment(env);
+        inside.setProcessChannelMode(QProcess::MergedChannels);
+        inside.start(QStringLiteral("unshare"), {QStringLiteral("-n"), QCoreApplication::applicationFilePath(),
+                                                 QStringLiteral("networkCutMidRun")});
+        QVERIFY(inside.waitForStarted());
+        const bool ended = inside.waitForFinished(120000);
+        if (!ended) {
+            inside.kill();
+            inside.waitForFinished();
+        }
+        const QString out = QString::fromLocal8Bit(inside.readAll());
+        // A run killed midway leaves its server behind.
+        static const QRegularExpression folderLine(QStringLiteral("private server in (\\S+)"));
+        if (const QRegularExpressionMatch m = folderLine.match(out); !ended && m.hasMatch())
+            QProcess::execute(QStringLiteral("sh"), {QStringLiteral(TRAPEZON_PG_SERVER_SCRIPT),
+                                                     QStringLiteral("stop"), m.captured(1)});
+        QVERIFY2(ended && inside.exitCode() == 0, qPrintable(out));
+        QVERIFY2(!out.contains(QStringLiteral("SKIP   :")), qPrintable(out));
+        return;
+    }
+
+    QVERIFY(ip(QStringLiteral("up")));
+    testsupport::PrivateServer server;
+    TRAPEZON_NEED_SERVER(server);
+    std::printf("private server in %s\n", qPrintable(server.folder()));
+    std::fflush(stdout);
+    testsupport::ServicesFixture services;
+    core::resetProcessValues();
+    QString problem;
+    QVERIFY2(prepareDatabase(server.url(), server.user(), server.password(), problem),
+             qPrintable(problem));
+    std::unique_ptr<Point> point;
+    QVERIFY2(openPoint(point, server.url(), server.user(), server.password(), problem),
+             qPrintable(problem));
+    Point &p = *point;
+    p.registration.SrabotkaSchitivatelyaGL(regtest::kIvanovCard);
+    QCOMPARE(p.counter, QStringLiteral("1"));
+
+    QVERIFY(ip(QStringLiteral("down")));
+    p.registration.SrabotkaSchitivatelyaGL(kPetrovCard);
+    QCOMPARE(services.messages().texts().size(), 1);
+    QVERIFY2(services.messages().texts().first().startsWith(
+                 QStringLiteral("Связь с сервером баз данных потеряна")),
+             qPrintable(services.messages().texts().first()));
+    QVERIFY(p.link.lost());
+    QCOMPARE(p.counter, QStringLiteral("1"));
+
+    QSignalSpy restored(&p.link, &app::DatabaseLink::restored);
+    QVERIFY(ip(QStringLiteral("up")));
+    QVERIFY(restored.wait(30000));
+    p.registration.SrabotkaSchitivatelyaGL(kPetrovCard);
+    QVERIFY2(p.lastStatus().endsWith(kPetrov + QStringLiteral("   Зарегистрирован. 05.02.2020 - Обед")),
+             qPrintable(p.lastStatus()));
+    QCOMPARE(mealsIn(server.url(), server.user(), server.password()), 2);
 }
 
 QTEST_MAIN(TestPoints)

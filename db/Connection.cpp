@@ -437,9 +437,13 @@ void Connection::openServer(const QString &url, const QString &user, const QStri
     m_db.setPassword(password.isEmpty() ? a->password : password);
     // A server that does not answer is given up after a few seconds, and a
     // connection whose server went silent is found dead within a minute.
+    // A statement sent into a cut network fails after a few seconds too:
+    // keepalives wait only on an idle line, and without a bound on what the
+    // network leaves unacknowledged the statement, and the window with it,
+    // would wait for the system's retransmissions (a quarter of an hour).
     m_db.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=trapezon;"
                                           "keepalives_idle=20;keepalives_interval=5;"
-                                          "keepalives_count=4"));
+                                          "keepalives_count=4;tcp_user_timeout=5000"));
     if (!m_db.open()) {
         const QString message = serverOpenError(*a, login, sqlErrorText(m_db.lastError()));
         m_db = QSqlDatabase();

@@ -168,6 +168,8 @@ public:
     QString url() const { return m_url; }
     QString user() const { return QStringLiteral("trapezon"); }
     QString password() const { return m_password; }
+    // The folder of its data, socket and log.
+    QString folder() const { return m_dir; }
 
     // Stops the server as a restart or crash meets its clients (their
     // connections end), keeping its data; start() brings it back on the same
