@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -309,6 +310,20 @@ bool isServerUrl(const QString &path)
            || path.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
 }
 
+QString shownPath(const QString &path)
+{
+    if (!isServerUrl(path))
+        return path;
+    const QUrl url(path);
+    if (url.isValid())
+        return url.toString(QUrl::RemovePassword);
+    // Whatever stands between the user name's colon and the last "@" of the
+    // authority is the password.
+    static const QRegularExpression password(QStringLiteral("^([a-zA-Z]+://[^/?#:@]*):[^/?#]*@"));
+    QString out = path;
+    return out.replace(password, QStringLiteral("\\1@"));
+}
+
 QString checkDatabaseFile(const QString &path)
 {
     // A server keeps its own files: the connection tells what is wrong.
@@ -419,7 +434,7 @@ void Connection::openServer(const QString &url, const QString &user, const QStri
 {
     const std::optional<ServerAddress> a = parseServerUrl(url);
     if (!a)
-        raise(QStringLiteral("Адрес базы данных ") + QUrl(url).toString(QUrl::RemovePassword)
+        raise(QStringLiteral("Адрес базы данных ") + shownPath(url)
               + QStringLiteral(" неверен: ожидается postgresql://пользователь@сервер:порт/база. "
                                "Исправьте путь к базе данных в настройках."));
     // The driver is a package of its own, recommended rather than required,
