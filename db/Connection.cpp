@@ -196,6 +196,11 @@ QString describeServerError(const QSqlError &e, const QString &where, const QSql
         return QStringLiteral("База данных ") + where
                + QStringLiteral(" занята: те же записи в это время меняет другое место "
                                 "обслуживания. Повторите действие.");
+    // A file keeps a text of any length; the server's text columns keep 255
+    // characters, as the program's tables declare them.
+    if (code == QLatin1String("22001"))
+        return QStringLiteral("Текст длиннее 255 знаков не помещается в поле базы данных на сервере (")
+               + where + QStringLiteral("). Сократите его; ничего не записано.");
     if (code == QLatin1String("53100"))
         return QStringLiteral("Недостаточно места на диске сервера баз данных (") + where
                + QStringLiteral("). Сообщите администратору сервера.");

@@ -251,6 +251,23 @@ private slots:
         QFile::remove(core::openMainIni()->path());
     }
 
+    // A server keeps at most 255 characters in a text column, where the file
+    // keeps any length: a longer name is refused with a message that says
+    // so, and nothing is stored.
+    void overlongNameRefusedClearly()
+    {
+        testsupport::ProgramDatabase server(true);
+        TRAPEZON_NEED_DATABASE(server);
+        Session s;
+        s.typed = {QString(256, QChar(u'я'))};
+        s.user = [&](QDialog &f) { click(f, "Sozdanie"); };
+        staff::openDirectory(nullptr, "Org", "Организации");
+        const QStringList texts = s.services.messages().texts();
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts.first().contains("длиннее 255 знаков"), qPrintable(texts.first()));
+        QCOMPARE(server.column("Org", "NM"), QStringList());
+    }
+
     void sameAsOnAFile_data()
     {
         QTest::addColumn<QString>("scenario");
