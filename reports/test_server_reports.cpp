@@ -4,6 +4,7 @@
 #include "reports/OfficeCommands.h"
 #include "reports/Otchet.h"
 #include "reports/SheetReader.h"
+#include "reports/ZagruzkaIzExcel.h"
 #include "reports/ZagruzkaSotr.h"
 
 #include "ProgramDatabase.h"
@@ -212,6 +213,26 @@ private slots:
     {
         core::resetProcessValues();
         QFile::remove(core::iniPath());
+    }
+
+    // A row the server refuses (a department longer than its column) stops
+    // the import there: the rows before it stay, that row leaves nothing,
+    // not even its new directory names, and the message says why.
+    void refusedRowOnTheServerKeepsTheRowsBefore()
+    {
+        testsupport::ProgramDatabase server(true);
+        TRAPEZON_NEED_DATABASE(server);
+        const QString path = QDir(server.dir()).filePath("люди.xlsx");
+        writeWorkbook(path, {{"Орлова Анна", "", "", "", "Зал"},
+                             {"Белов", "", "", "Кассир", QString(300, QChar(u'ж'))},
+                             {"Зуев"}});
+        auto c = server.connect();
+        const reports::ItogZagruzki itog = reports::ZagruzitSotrudnikov(path, *c);
+        QCOMPARE(itog.zagruzheno, 1);
+        QVERIFY2(itog.oshibka.contains("длиннее 255 знаков"), qPrintable(itog.oshibka));
+        QCOMPARE(server.column("Users", "NM"), QStringList{"Орлова Анна"});
+        QCOMPARE(server.column("Podr", "NM"), QStringList{"Зал"});
+        QCOMPARE(server.column("Dolj", "NM"), QStringList());
     }
 
     void sameAsOnAFile_data()
