@@ -3,6 +3,7 @@
 // the server's URL is never shown, in the information window or in the
 // messages of a start that fails.
 #include "InfoForm.h"
+#include "admin/AdminTools.h"
 #include "core/RadioGroup.h"
 #include "test_gl_fixture.h"
 #include "test_registration_fixture.h"
@@ -69,6 +70,43 @@ private slots:
         const QString info = TInfoForm::infoText();
         QVERIFY2(info.contains("База данных: " + server.url() + '\n'), qPrintable(info));
         QVERIFY2(!info.contains(':' + server.password() + '@'), qPrintable(info));
+        w->GL_ZavershenieRaboti();
+    }
+
+    // A canteen moving from its file to a server: the administrator puts the
+    // URL, login and password into the administration window, the program
+    // closes, and the next start works on the server with that login.
+    void administratorSwitchesToTheServer()
+    {
+        testsupport::ServerDatabase server;
+        TRAPEZON_NEED_SERVER(server);
+        gltest::freshProgramDatabase({"CRIni.ini"});
+        core::writeDbLogin({});
+        {
+            auto w = start();
+            QVERIFY(w->isConnected());
+            {
+                admin::TAdminToolsForm f;
+                f.show();
+                testsupport::child<QLineEdit>(f, "EditPutKFayluBD")->setText(server.url());
+                testsupport::child<QLineEdit>(f, "EditLogin")->setText(server.user());
+                testsupport::child<QLineEdit>(f, "EditPassword")->setText(server.password());
+                f.close();
+            }
+            QVERIFY(m_services->messages().texts().value(0).startsWith(
+                "Настройки подключения к базе данных были изменены! Приложение будет закрыто!"));
+            QTRY_VERIFY(!w->isVisible());
+        }
+        QCOMPARE(core::readDbLogin().user, server.user());
+        m_services->messages().clear();
+        core::resetProcessValues();
+        auto w = start();
+        QVERIFY2(w->isConnected(), qPrintable(m_services->messages().texts().join('\n')));
+        QCOMPARE(m_services->messages().texts(), QStringList());
+        QCOMPARE(core::pv().Nastroyki.PutKFayluBD, server.url());
+        db::Connection c;
+        c.open(server.url(), server.user(), server.password());
+        QVERIFY(c.tables().contains("SpisokDoc"));
         w->GL_ZavershenieRaboti();
     }
 
