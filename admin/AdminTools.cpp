@@ -15,6 +15,7 @@
 #include "scanner/FormScanerTools.h"
 #include "staff/UnitNastroykiPhoto.h"
 #include "core/FieldButton.h"
+#include "db/Connection.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -25,11 +26,28 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace admin {
 
 namespace {
+
+// A password written into a server's URL goes where passwords belong: into
+// the masked password field (unless one is set there, which wins at login
+// anyway), and so into the login store rather than CRIni.ini or the path
+// field in clear.
+void perenestiParolIzAdresa(QLineEdit *put, QLineEdit *parol)
+{
+    if (!db::isServerUrl(put->text()))
+        return;
+    const QUrl url(put->text());
+    if (!url.isValid() || url.password().isEmpty())
+        return;
+    if (parol->text().isEmpty())
+        parol->setText(url.password());
+    put->setText(db::shownPath(put->text()));
+}
 
 QLineEdit *pole(QWidget *parent, const char *name)
 {
@@ -170,6 +188,7 @@ void TAdminToolsForm::FormShow()
         const core::TNastroyki &n = core::pv().Nastroyki;
         EditLogin->setText(n.BDLogin);
         EditPassword->setText(n.BDPass);
+        perenestiParolIzAdresa(EditPutKFayluBD, EditPassword);
         m_ishodnyPut = EditPutKFayluBD->text();
         m_ishodnyLogin = EditLogin->text();
         m_ishodnyParol = EditPassword->text();
@@ -186,6 +205,7 @@ void TAdminToolsForm::done(int result)
 
 bool TAdminToolsForm::FormCloseQuery()
 {
+    perenestiParolIzAdresa(EditPutKFayluBD, EditPassword);
     auto &n = core::pv().Nastroyki;
     n.PreduprezhdatEsliDataPitNeTekushaya = CheckBoxPreduprezhdatEsliDataPitNeTekushaya->isChecked();
     n.RazreshitPitaniyeNeskolkoRaz = CheckBoxRazreshitPitaniyeNeskolkoRaz->isChecked();
