@@ -5,6 +5,7 @@
 #include "core/AppPaths.h"
 #include "core/IniSettings.h"
 #include "core/ProcessValues.h"
+#include "core/RegistryLogin.h"
 #include "db/Connection.h"
 
 #include <QCheckBox>
@@ -268,6 +269,9 @@ void TestAdminTools::serverPasswordGoesToItsField()
     QVERIFY2(!path.contains("s3cr"), qPrintable(path));
     QCOMPARE(db::isServerUrl(path), db::isServerUrl(typed.isEmpty() ? stored : typed));
     QCOMPARE(core::pv().Nastroyki.BDPass, kept);
+    // Kept in the login store at once, so no crash before the end loses it.
+    QCOMPARE(core::readDbLogin().password, kept.isEmpty() ? QString() : kept);
+    core::writeDbLogin({});
     QCOMPARE(services.messages().texts(), restart ? QStringList{kPodklucheniyeIzmeneno} : QStringList());
 }
 
