@@ -11,10 +11,12 @@
 #include "core/IniSettings.h"
 #include "core/MessageService.h"
 #include "core/ProcessValues.h"
+#include "core/RegistryLogin.h"
 #include "core/SoundService.h"
 #include "scanner/FormScanerTools.h"
 #include "staff/UnitNastroykiPhoto.h"
 #include "core/FieldButton.h"
+#include "db/Connection.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -25,11 +27,30 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace admin {
 
 namespace {
+
+// A password written into a server's URL goes where passwords belong: into
+// the masked password field (unless one is set there, which wins at login
+// anyway), and so into the login store rather than CRIni.ini or the path
+// field in clear.
+// True when it moved one.
+bool perenestiParolIzAdresa(QLineEdit *put, QLineEdit *parol)
+{
+    if (!db::isServerUrl(put->text()))
+        return false;
+    const QUrl url(put->text());
+    if (!url.isValid() || url.password().isEmpty())
+        return false;
+    if (parol->text().isEmpty())
+        parol->setText(url.password());
+    put->setText(db::shownPath(put->text()));
+    return true;
+}
 
 QLineEdit *pole(QWidget *parent, const char *name)
 {
@@ -170,6 +191,7 @@ void TAdminToolsForm::FormShow()
         const core::TNastroyki &n = core::pv().Nastroyki;
         EditLogin->setText(n.BDLogin);
         EditPassword->setText(n.BDPass);
+        m_parolPerenesen = perenestiParolIzAdresa(EditPutKFayluBD, EditPassword);
         m_ishodnyPut = EditPutKFayluBD->text();
         m_ishodnyLogin = EditLogin->text();
         m_ishodnyParol = EditPassword->text();
@@ -186,11 +208,16 @@ void TAdminToolsForm::done(int result)
 
 bool TAdminToolsForm::FormCloseQuery()
 {
+    m_parolPerenesen = perenestiParolIzAdresa(EditPutKFayluBD, EditPassword) || m_parolPerenesen;
     auto &n = core::pv().Nastroyki;
     n.PreduprezhdatEsliDataPitNeTekushaya = CheckBoxPreduprezhdatEsliDataPitNeTekushaya->isChecked();
     n.RazreshitPitaniyeNeskolkoRaz = CheckBoxRazreshitPitaniyeNeskolkoRaz->isChecked();
     n.BDLogin = EditLogin->text();
     n.BDPass = EditPassword->text();
+    // CRIni.ini loses the URL's password below: the login store gets it now
+    // rather than at the program's end, which a crash would never reach.
+    if (m_parolPerenesen)
+        core::writeDbLogin({n.BDLogin, n.BDPass});
 
     const auto ini = core::openMainIni();
     ini->writeString(QStringLiteral("GLForm"), QStringLiteral("NameOP"), NameOP->text());

@@ -47,6 +47,7 @@ private:
     QString m_ishodnyPut;
     QString m_ishodnyLogin;
     QString m_ishodnyParol;
+    bool m_parolPerenesen = false; // a password moved out of the server URL
 };
 
 } // namespace admin

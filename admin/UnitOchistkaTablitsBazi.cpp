@@ -109,11 +109,12 @@ void TOchistkaTablitsBaziForm::Ochistka(const QString &confirmation, const QStri
     progress.setMinimumDuration(0);
     progress.setValue(0);
 
-    const QString kopiya = db::imyaKopiiBazy(FDConnection->path().isEmpty()
-                                                 ? core::pv().Nastroyki.PutKFayluBD
-                                                 : FDConnection->path(),
-                                             QDateTime::currentDateTime());
+    QString kopiya;
     try {
+        const QDateTime now = QDateTime::currentDateTime();
+        kopiya = FDConnection->path().isEmpty()
+                     ? db::imyaKopiiBazy(core::pv().Nastroyki.PutKFayluBD, now)
+                     : db::imyaKopiiBazy(*FDConnection, now);
         db::kopiyaBazy(*FDConnection, kopiya, [&progress](int done, int total) {
             if (total > 0)
                 progress.setValue(int(qint64(kKopiyaShare) * done / total));

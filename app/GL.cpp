@@ -584,7 +584,7 @@ bool TGLForm::PodklucheniyeKBD()
             const QString text = report.refused
                                      ? report.failure
                                      : QStringLiteral("Проверка структуры базы данных ")
-                                           + n.PutKFayluBD + QStringLiteral(" прервана: ")
+                                           + db::shownPath(n.PutKFayluBD) + QStringLiteral(" прервана: ")
                                            + report.failure;
             core::showMessage(core::errorText(QStringLiteral("EDatabaseError"), text, true),
                               core::Icon::Error);
@@ -607,7 +607,7 @@ bool TGLForm::PodklucheniyeKBD()
         FDQueryUsers->setSql(QStringLiteral("SELECT * from Users"));
         FDQueryUsers->open();
         if (readOnly)
-            core::showMessage(QStringLiteral("База данных ") + n.PutKFayluBD
+            core::showMessage(QStringLiteral("База данных ") + db::shownPath(n.PutKFayluBD)
                                   + QStringLiteral(" открыта только для чтения: журнал можно "
                                                    "просматривать, но питание не будет "
                                                    "зарегистрировано. Дайте программе право "

@@ -3,6 +3,7 @@
 #include "core/AppPaths.h"
 #include "core/ProcessValues.h"
 #include "core/RegistryLogin.h"
+#include "db/Connection.h"
 #include "scanner/ComPort.h"
 
 #include <QCoreApplication>
@@ -41,7 +42,7 @@ QString TInfoForm::infoText()
 {
     const QString db = core::pv().Nastroyki.PutKFayluBD.isEmpty()
                            ? core::defaultDbPath()
-                           : core::pv().Nastroyki.PutKFayluBD;
+                           : db::shownPath(core::pv().Nastroyki.PutKFayluBD);
     return QStringLiteral(
                "Версия: 2.1.0\n\n"
                "Журнал питания столовой предприятия: регистрация питания сотрудников по "

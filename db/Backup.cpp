@@ -142,4 +142,22 @@ QString imyaKopiiBazy(const QString &dbPath, const QDateTime &when)
     return path;
 }
 
+QString imyaKopiiBazy(Connection &connection, const QDateTime &when)
+{
+    if (!connection.isServer())
+        return imyaKopiiBazy(connection.path(), when);
+    const QString stem = imyaKopiiBazy(connection.path(), when);
+    QSqlQuery q = connection.prepare(QStringLiteral(
+        "SELECT schema_name FROM information_schema.schemata WHERE schema_name LIKE ?"));
+    q.addBindValue(stem + QLatin1Char('%'));
+    Connection::execPrepared(q);
+    QStringList taken;
+    while (q.next())
+        taken << q.value(0).toString();
+    QString name = stem;
+    for (int n = 2; taken.contains(name); ++n)
+        name = stem + QStringLiteral("_%1").arg(n);
+    return name;
+}
+
 } // namespace db

@@ -24,4 +24,9 @@ void kopiyaBazy(Connection &connection, const QString &target,
 // For a server: the schema name "kopiya_2026_12_10_09_55_00".
 QString imyaKopiiBazy(const QString &dbPath, const QDateTime &when);
 
+// The same for the database `connection` has open: on a server the first
+// schema name not taken there yet ("kopiya_2026_12_10_09_55_00", then
+// "..._2"), so that two cleanups within one second each get a copy.
+QString imyaKopiiBazy(Connection &connection, const QDateTime &when);
+
 } // namespace db

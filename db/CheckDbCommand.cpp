@@ -33,7 +33,7 @@ int runCheckDbCommand(const QString &path, QTextStream &out, QTextStream &err)
         if (report.refused)
             problem(report.failure);
         else if (!report.failure.isEmpty())
-            problem(QStringLiteral("Проверка структуры базы данных ") + path
+            problem(QStringLiteral("Проверка структуры базы данных ") + shownPath(path)
                     + QStringLiteral(" прервана: ") + report.failure);
     } catch (const core::Error &e) {
         problem(core::errorText(e.className(), e.message(), true));

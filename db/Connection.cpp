@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -195,6 +196,11 @@ QString describeServerError(const QSqlError &e, const QString &where, const QSql
         return QStringLiteral("База данных ") + where
                + QStringLiteral(" занята: те же записи в это время меняет другое место "
                                 "обслуживания. Повторите действие.");
+    // A file keeps a text of any length; the server's text columns keep 255
+    // characters, as the program's tables declare them.
+    if (code == QLatin1String("22001"))
+        return QStringLiteral("Текст длиннее 255 знаков не помещается в поле базы данных на сервере (")
+               + where + QStringLiteral("). Сократите его; ничего не записано.");
     if (code == QLatin1String("53100"))
         return QStringLiteral("Недостаточно места на диске сервера баз данных (") + where
                + QStringLiteral("). Сообщите администратору сервера.");
@@ -309,6 +315,20 @@ bool isServerUrl(const QString &path)
            || path.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
 }
 
+QString shownPath(const QString &path)
+{
+    if (!isServerUrl(path))
+        return path;
+    const QUrl url(path);
+    if (url.isValid())
+        return url.toString(QUrl::RemovePassword);
+    // Whatever stands between the user name's colon and the last "@" of the
+    // authority is the password.
+    static const QRegularExpression password(QStringLiteral("^([a-zA-Z]+://[^/?#:@]*):[^/?#]*@"));
+    QString out = path;
+    return out.replace(password, QStringLiteral("\\1@"));
+}
+
 QString checkDatabaseFile(const QString &path)
 {
     // A server keeps its own files: the connection tells what is wrong.
@@ -419,7 +439,7 @@ void Connection::openServer(const QString &url, const QString &user, const QStri
 {
     const std::optional<ServerAddress> a = parseServerUrl(url);
     if (!a)
-        raise(QStringLiteral("Адрес базы данных ") + QUrl(url).toString(QUrl::RemovePassword)
+        raise(QStringLiteral("Адрес базы данных ") + shownPath(url)
               + QStringLiteral(" неверен: ожидается postgresql://пользователь@сервер:порт/база. "
                                "Исправьте путь к базе данных в настройках."));
     // The driver is a package of its own, recommended rather than required,

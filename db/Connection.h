@@ -154,6 +154,11 @@ private:
 // rather than a file.
 bool isServerUrl(const QString &path);
 
+// A database path as windows and messages show it: a server URL without a
+// password written into it (even one the URL parser refuses), a file path
+// as it is.
+QString shownPath(const QString &path);
+
 // Checks that the file at `path` can be opened as a database: it exists, is
 // a readable file, and is empty or a SQLite file. Returns an empty text when
 // it can, else the Russian message to show. The file is read through SQLite

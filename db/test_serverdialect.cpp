@@ -239,6 +239,25 @@ private slots:
         QCOMPARE(answer(c, QStringLiteral("SELECT current_user")), m_server.user());
     }
 
+    // Windows and messages show a server path without its password, even one
+    // the URL parser refuses; a file path stays as it is.
+    void shownPathHidesThePassword_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("file") << "/srv/a:b@c/CRDB.mdb" << "/srv/a:b@c/CRDB.mdb";
+        QTest::newRow("no password") << "postgresql://u@h:5/d" << "postgresql://u@h:5/d";
+        QTest::newRow("password") << "postgresql://u:s3cr%40t@h:5/d" << "postgresql://u@h:5/d";
+        QTest::newRow("other scheme") << "postgres://u:pw@h/d" << "postgres://u@h/d";
+        QTest::newRow("unparsable") << "postgresql://u:p@ss w@h st:x/d" << "postgresql://u@h st:x/d";
+    }
+    void shownPathHidesThePassword()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, shown);
+        QCOMPARE(db::shownPath(path), shown);
+    }
+
     void openFailuresSayWhy_data()
     {
         QTest::addColumn<QString>("what");

@@ -15,7 +15,6 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QUrl>
 #include <QTemporaryFile>
 
 #include <cstdio>
@@ -403,7 +402,7 @@ ImportOutcome importAccess(const ImportRequest &request, const ProgressFn &progr
     if (db::isServerUrl(request.target))
         raise(QStringLiteral("Перенос данных из Access выполняется только в файл базы данных, "
                              "не на сервер баз данных (")
-              + QUrl(request.target).toString(QUrl::RemovePassword)
+              + db::shownPath(request.target)
               + QStringLiteral("). Укажите файл новой базы параметром --db."));
     AccessFile source;
     source.open(request.source);

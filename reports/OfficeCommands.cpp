@@ -80,7 +80,7 @@ bool openDatabase(const QString &path, db::Connection &c, QTextStream &err)
                 ok = false;
             });
         if (!report.failure.isEmpty()) {
-            err << QStringLiteral("Проверка структуры базы данных %1 прервана: %2").arg(path, report.failure)
+            err << QStringLiteral("Проверка структуры базы данных %1 прервана: %2").arg(db::shownPath(path), report.failure)
                 << Qt::endl;
             return false;
         }
