@@ -148,6 +148,51 @@ QString foldedName(QString name)
     return name;
 }
 
+// The rewrites both engines need alike: DELETE * FROM, ALTER TABLE ... DROP c
+// and the text + of Access. True when token i was written to `out` (and i
+// moved past what it took).
+bool rewriteShared(const QList<Token> &t, qsizetype &i, QString &out)
+{
+    const Token &tok = t[i];
+    if (isWord(tok, "DELETE")) {
+        const qsizetype star = nextSolid(t, i + 1);
+        if (star >= 0 && t[star].kind == Kind::Symbol && t[star].text == "*") {
+            const qsizetype from = nextSolid(t, star + 1);
+            if (from >= 0 && isWord(t[from], "FROM")) {
+                out += tok.text;
+                i = star; // drop the star; the blank after it stays
+                return true;
+            }
+        }
+    }
+    if (isWord(tok, "DROP")) {
+        const qsizetype next = nextSolid(t, i + 1);
+        // Only inside ALTER TABLE: DROP TABLE / DROP INDEX stay as they are.
+        bool inAlter = false;
+        for (qsizetype k = prevSolid(t, i - 1), seen = 0; k >= 0 && seen < 3;
+             k = prevSolid(t, k - 1), ++seen) {
+            if (isWord(t[k], "TABLE")) {
+                const qsizetype a = prevSolid(t, k - 1);
+                inAlter = a >= 0 && isWord(t[a], "ALTER");
+                break;
+            }
+        }
+        if (inAlter && next >= 0 && !isWord(t[next], "COLUMN") && !isWord(t[next], "CONSTRAINT")) {
+            out += tok.text + QStringLiteral(" COLUMN");
+            return true;
+        }
+    }
+    if (tok.kind == Kind::Symbol && tok.text == "+") {
+        const qsizetype p = prevSolid(t, i - 1);
+        const qsizetype nx = nextSolid(t, i + 1);
+        const bool numeric = p >= 0 && nx >= 0 && t[p].kind == Kind::Number
+                             && t[nx].kind == Kind::Number;
+        out += numeric ? QStringLiteral("+") : QStringLiteral("||");
+        return true;
+    }
+    return false;
+}
+
 QString singleQuoted(const QString &text)
 {
     QString inner = text;
@@ -315,36 +360,8 @@ private:
         QString out;
         for (qsizetype i = from; i < to; ++i) {
             const Token &tok = t[i];
-            if (isWord(tok, "DELETE")) {
-                const qsizetype star = nextSolid(t, i + 1);
-                if (isSymbol(star, "*")) {
-                    const qsizetype fromWord = nextSolid(t, star + 1);
-                    if (fromWord >= 0 && isWord(t[fromWord], "FROM")) {
-                        out += tok.text;
-                        i = star;
-                        continue;
-                    }
-                }
-            }
-            if (isWord(tok, "DROP")) {
-                const qsizetype next = nextSolid(t, i + 1);
-                const qsizetype tableWord = prevSolid(t, prevSolid(t, i - 1) - 1);
-                const qsizetype alter = tableWord >= 0 ? prevSolid(t, tableWord - 1) : -1;
-                if (tableWord >= 0 && isWord(t[tableWord], "TABLE") && alter >= 0
-                    && isWord(t[alter], "ALTER") && next >= 0 && !isWord(t[next], "COLUMN")
-                    && !isWord(t[next], "CONSTRAINT")) {
-                    out += tok.text + QStringLiteral(" COLUMN");
-                    continue;
-                }
-            }
-            if (isSymbol(i, "+")) {
-                const qsizetype p = prevSolid(t, i - 1);
-                const qsizetype nx = nextSolid(t, i + 1);
-                const bool numeric = p >= 0 && nx >= 0 && t[p].kind == Kind::Number
-                                     && t[nx].kind == Kind::Number;
-                out += numeric ? QStringLiteral("+") : QStringLiteral("||");
+            if (rewriteShared(t, i, out))
                 continue;
-            }
             if (tok.kind == Kind::Word && (isWord(tok, "CCur") || isWord(tok, "Mid"))) {
                 const qsizetype open = nextSolid(t, i + 1);
                 const qsizetype close = isSymbol(open, "(") ? closingParen(t, open) : -1;
@@ -450,42 +467,8 @@ QString accessToSqlite(const QString &accessSql)
     out.reserve(accessSql.size() + 16);
     for (qsizetype i = 0; i < t.size(); ++i) {
         const Token &tok = t[i];
-        if (isWord(tok, "DELETE")) {
-            const qsizetype star = nextSolid(t, i + 1);
-            if (star >= 0 && t[star].kind == Kind::Symbol && t[star].text == "*") {
-                const qsizetype from = nextSolid(t, star + 1);
-                if (from >= 0 && isWord(t[from], "FROM")) {
-                    out += tok.text;
-                    i = star; // drop the star; the blank after it stays
-                    continue;
-                }
-            }
-        }
-        if (isWord(tok, "DROP")) {
-            const qsizetype next = nextSolid(t, i + 1);
-            // Only inside ALTER TABLE: DROP TABLE / DROP INDEX stay as they are.
-            bool inAlter = false;
-            for (qsizetype k = prevSolid(t, i - 1), seen = 0; k >= 0 && seen < 3;
-                 k = prevSolid(t, k - 1), ++seen) {
-                if (isWord(t[k], "TABLE")) {
-                    const qsizetype a = prevSolid(t, k - 1);
-                    inAlter = a >= 0 && isWord(t[a], "ALTER");
-                    break;
-                }
-            }
-            if (inAlter && next >= 0 && !isWord(t[next], "COLUMN") && !isWord(t[next], "CONSTRAINT")) {
-                out += tok.text + QStringLiteral(" COLUMN");
-                continue;
-            }
-        }
-        if (tok.kind == Kind::Symbol && tok.text == "+") {
-            const qsizetype p = prevSolid(t, i - 1);
-            const qsizetype nx = nextSolid(t, i + 1);
-            const bool numeric = p >= 0 && nx >= 0 && t[p].kind == Kind::Number
-                                 && t[nx].kind == Kind::Number;
-            out += numeric ? QStringLiteral("+") : QStringLiteral("||");
+        if (rewriteShared(t, i, out))
             continue;
-        }
         if (isWord(tok, "CCur")) {
             // CCur ( <sort key column> )  ->  CAST(<column> AS REAL)
             const qsizetype open = nextSolid(t, i + 1);
