@@ -117,20 +117,7 @@ private slots:
         QFETCH(QString, scenario);
         const std::function<QStringList(const testsupport::ProgramDatabase &)> run =
             scenario == "protection" ? protection : cleanup;
-        QStringList onFile;
-        {
-            testsupport::ProgramDatabase file(false);
-            TRAPEZON_NEED_DATABASE(file);
-            onFile = run(file);
-        }
-        init();
-        testsupport::ProgramDatabase server(true);
-        TRAPEZON_NEED_DATABASE(server);
-        const QStringList onServer = run(server);
-        if (qEnvironmentVariableIsSet("SHOW_PARITY") || onServer != onFile)
-            qWarning().noquote() << "file:\n " << onFile.join("\n  ") << "\nserver:\n "
-                                 << onServer.join("\n  ");
-        QCOMPARE(onServer, onFile);
+        TRAPEZON_COMPARE_FILE_AND_SERVER(run, init());
     }
 };
 

@@ -253,20 +253,8 @@ private slots:
         const auto steady = [](QStringList rows) {
             return rows.replaceInStrings(QRegularExpression("[0-9A-F]{32}"), "<id>");
         };
-        QStringList onFile;
-        {
-            testsupport::ProgramDatabase file(false);
-            TRAPEZON_NEED_DATABASE(file);
-            onFile = steady(run(file));
-        }
-        init();
-        testsupport::ProgramDatabase server(true);
-        TRAPEZON_NEED_DATABASE(server);
-        const QStringList onServer = steady(run(server));
-        if (qEnvironmentVariableIsSet("SHOW_PARITY") || onServer != onFile)
-            qWarning().noquote() << "file:\n " << onFile.join("\n  ") << "\nserver:\n "
-                                 << onServer.join("\n  ");
-        QCOMPARE(onServer, onFile);
+        TRAPEZON_COMPARE_FILE_AND_SERVER([&](const testsupport::ProgramDatabase &d) { return steady(run(d)); },
+                                         init());
     }
 };
 

@@ -283,20 +283,7 @@ private slots:
             : scenario == "directories" ? directories
             : scenario == "barcodes"    ? barcodes
                                         : card;
-        QStringList onFile;
-        {
-            testsupport::ProgramDatabase file(false);
-            TRAPEZON_NEED_DATABASE(file);
-            onFile = run(file);
-        }
-        init();
-        testsupport::ProgramDatabase server(true);
-        TRAPEZON_NEED_DATABASE(server);
-        const QStringList onServer = run(server);
-        if (qEnvironmentVariableIsSet("SHOW_PARITY") || onServer != onFile)
-            qWarning().noquote() << "file:\n " << onFile.join("\n  ") << "\nserver:\n "
-                                 << onServer.join("\n  ");
-        QCOMPARE(onServer, onFile);
+        TRAPEZON_COMPARE_FILE_AND_SERVER(run, init());
     }
 };
 

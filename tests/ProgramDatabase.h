@@ -9,6 +9,7 @@
 #include "db/Connection.h"
 #include "db/StructureCheck.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -123,4 +124,25 @@ private:
                 QSKIP(qPrintable((database).problem()));                                 \
             QFAIL(qPrintable((database).problem()));                                     \
         }                                                                                \
+    } while (false)
+
+// Runs `run` (QStringList(const testsupport::ProgramDatabase &)) on a fresh
+// file and then, after `reset`, on a fresh server database, and requires
+// both to give the same lines; SHOW_PARITY=1 prints them either way.
+#define TRAPEZON_COMPARE_FILE_AND_SERVER(run, reset)                                     \
+    do {                                                                                 \
+        QStringList onFile_;                                                             \
+        {                                                                                \
+            testsupport::ProgramDatabase file_(false);                                   \
+            TRAPEZON_NEED_DATABASE(file_);                                               \
+            onFile_ = (run)(file_);                                                      \
+        }                                                                                \
+        reset;                                                                           \
+        testsupport::ProgramDatabase server_(true);                                      \
+        TRAPEZON_NEED_DATABASE(server_);                                                 \
+        const QStringList onServer_ = (run)(server_);                                    \
+        if (qEnvironmentVariableIsSet("SHOW_PARITY") || onServer_ != onFile_)            \
+            qWarning().noquote() << "file:\n " << onFile_.join("\n  ") << "\nserver:\n "  \
+                                 << onServer_.join("\n  ");                             \
+        QCOMPARE(onServer_, onFile_);                                                    \
     } while (false)
