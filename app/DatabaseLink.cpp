@@ -16,9 +16,7 @@ namespace {
 
 QString stamped(const QString &message)
 {
-    const QDateTime t = QDateTime::currentDateTime();
-    return core::ruDate(t.date()) + QLatin1Char(' ') + core::ruTime(t.time()) + QStringLiteral(": ")
-           + message;
+    return core::stampedLine(QDateTime::currentDateTime(), message);
 }
 
 } // namespace
@@ -39,16 +37,13 @@ void DatabaseLink::setDatabase(const QString &url, const QString &user, const QS
     const QUrl u(url);
     m_host = u.host();
     m_port = quint16(u.port(5432));
+    m_where = m_host + QLatin1Char(':') + QString::number(m_port) + u.path();
 }
 
 void DatabaseLink::addConnection(db::Connection *connection) { m_connections << connection; }
 void DatabaseLink::addRecordSet(db::RecordSet *recordSet) { m_recordSets << recordSet; }
 
-QString DatabaseLink::where() const
-{
-    const QUrl u(m_url);
-    return u.host() + QLatin1Char(':') + QString::number(u.port(5432)) + u.path();
-}
+QString DatabaseLink::where() const { return m_where; }
 
 bool DatabaseLink::proverit(db::Connection &connection)
 {

@@ -67,6 +67,7 @@ private:
 
     QString m_url, m_user, m_password;
     QString m_host;
+    QString m_where;   // "host:port/dbname", for messages
     quint16 m_port = 5432;
     QList<db::Connection *> m_connections;
     QList<db::RecordSet *> m_recordSets;

@@ -82,9 +82,7 @@ void MealRegistration::ButtonNeProshlaClick() { core::beep(core::Beep::Error); }
 
 QString MealRegistration::statusLine(const QString &message) const
 {
-    const QDateTime t = now();
-    return core::ruDate(t.date()) + QLatin1Char(' ') + core::ruTime(t.time())
-        + QStringLiteral(": ") + message;
+    return core::stampedLine(now(), message);
 }
 
 void MealRegistration::PokazVStatusBare(const QString &message)

@@ -31,6 +31,11 @@ QString newRecId()
 QString ruDate(const QDate &d) { return d.toString(QStringLiteral("dd.MM.yyyy")); }
 QString ruTime(const QTime &t) { return t.toString(QStringLiteral("HH:mm:ss")); }
 
+QString stampedLine(const QDateTime &t, const QString &message)
+{
+    return ruDate(t.date()) + QLatin1Char(' ') + ruTime(t.time()) + QStringLiteral(": ") + message;
+}
+
 QDate parseRuDate(const QString &text)
 {
     return QDate::fromString(trimCodes(text), QStringLiteral("dd.MM.yyyy"));

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 #include <optional>
@@ -18,6 +19,8 @@ QString newRecId();
 // The Russian forms the program always uses, whatever the system locale.
 QString ruDate(const QDate &d);                 // dd.MM.yyyy
 QString ruTime(const QTime &t);                 // HH:mm:ss
+// A status bar line of the main window: "dd.MM.yyyy HH:mm:ss: message".
+QString stampedLine(const QDateTime &t, const QString &message);
 QDate parseRuDate(const QString &text);         // invalid when not dd.MM.yyyy
 QString formatMoney(double value);              // "%.2f" with a decimal comma
 // A price text with a comma or a point; nullopt when it is no number.
