@@ -3,6 +3,7 @@
 #include "db/DBTools.h"
 #include "db/StructureCheck.h"
 #include "core/Error.h"
+#include "ProgramDatabase.h"
 #include "core/RegistryLogin.h"
 #include "TestSupport.h"
 
@@ -67,18 +68,6 @@ class TestServerStructure : public QObject
                                        [messages](const QString &m) { *messages << m; });
     }
 
-    // A journal of an old version: no sort key, an obsolete column.
-    static void createOldJournal(db::Connection &c)
-    {
-        c.exec("CREATE TABLE SpisokDoc (TechInfStlb NVARCHAR(255), NMZapisID NVARCHAR(255),"
-               " NMDateVid NVARCHAR(255), NMTimeVid NVARCHAR(255), NMDateTimeTeh NVARCHAR(255),"
-               " NMNoCard NVARCHAR(255), NMFIO NVARCHAR(255), NMVid NVARCHAR(255),"
-               " NMStoimost MONEY)");
-        c.exec("INSERT INTO SpisokDoc (NMZapisID, NMDateTimeTeh, NMNoCard, NMFIO, NMVid, NMStoimost)"
-               " VALUES ('A', '05022020093015', 'x', 'О''Брайен', 'Обед', 12.5),"
-               " ('B', '31122019235959', NULL, 'Иванов', 'Ужин', 0), ('C', NULL, NULL, '', '', NULL)");
-    }
-
 private slots:
     void cleanup() { QVERIFY(!DBTools::BDPodkluchena()); }
 
@@ -125,8 +114,8 @@ private slots:
             db::Connection f, s;
             f.open(file);
             s.open(server.url(), QString(), server.password());
-            createOldJournal(f);
-            createOldJournal(s);
+            testsupport::createOldJournal(f);
+            testsupport::createOldJournal(s);
         }
         QStringList fileMessages, serverMessages;
         const db::StructureReport onFile = check(file, QString(), &fileMessages);

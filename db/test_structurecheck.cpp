@@ -3,6 +3,7 @@
 #include "db/DBTools.h"
 #include "db/StructureCheck.h"
 #include "core/Error.h"
+#include "ProgramDatabase.h"
 
 #include <QFile>
 #include <QProcess>
@@ -79,18 +80,6 @@ class TestStructureCheck : public QObject
                                        [this](const QString &m) { m_messages << m; });
     }
 
-    // The columns of an old journal: no sort key, an obsolete column.
-    void createOldJournal(db::Connection &c)
-    {
-        c.exec("CREATE TABLE SpisokDoc (TechInfStlb NVARCHAR(255), NMZapisID NVARCHAR(255),"
-               " NMDateVid NVARCHAR(255), NMTimeVid NVARCHAR(255), NMDateTimeTeh NVARCHAR(255),"
-               " NMNoCard NVARCHAR(255), NMFIO NVARCHAR(255), NMVid NVARCHAR(255),"
-               " NMStoimost MONEY)");
-        c.exec("INSERT INTO SpisokDoc (NMZapisID, NMDateTimeTeh, NMNoCard, NMFIO, NMVid, NMStoimost)"
-               " VALUES ('A', '05022020093015', 'x', 'О''Брайен', 'Обед', 12.5),"
-               " ('B', '31122019235959', NULL, 'Иванов', 'Ужин', 0), ('C', NULL, NULL, '', '', NULL)");
-    }
-
 private slots:
     void init()
     {
@@ -143,7 +132,7 @@ private slots:
     {
         db::Connection c;
         c.open(m_path);
-        createOldJournal(c);
+        testsupport::createOldJournal(c);
         c.close();
 
         const db::StructureReport report = check();
@@ -191,7 +180,7 @@ private slots:
     {
         db::Connection c;
         c.open(m_path);
-        createOldJournal(c);
+        testsupport::createOldJournal(c);
         c.exec("CREATE TRIGGER NoUpdate BEFORE UPDATE ON SpisokDoc"
                " BEGIN SELECT RAISE(ABORT, 'журнал только для чтения'); END");
         c.close();
@@ -212,7 +201,7 @@ private slots:
     {
         db::Connection c;
         c.open(m_path);
-        createOldJournal(c);
+        testsupport::createOldJournal(c);
         c.exec("CREATE INDEX Pinned ON SpisokDoc(NMNoCard)");
         c.close();
 
@@ -253,7 +242,7 @@ private slots:
             QSKIP("the sqlite3 shell is not installed (scripts/install-deps.sh installs it)");
         db::Connection c;
         c.open(m_path);
-        createOldJournal(c);
+        testsupport::createOldJournal(c);
         c.close();
         QCOMPARE(check().failure, QString());
 

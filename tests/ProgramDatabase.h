@@ -113,6 +113,19 @@ private:
     QString m_path, m_user, m_password, m_failure;
 };
 
+// A journal of an old version of the program: no sort key, an obsolete
+// column, and rows the upgrade must carry over.
+inline void createOldJournal(db::Connection &c)
+{
+    c.exec("CREATE TABLE SpisokDoc (TechInfStlb NVARCHAR(255), NMZapisID NVARCHAR(255),"
+           " NMDateVid NVARCHAR(255), NMTimeVid NVARCHAR(255), NMDateTimeTeh NVARCHAR(255),"
+           " NMNoCard NVARCHAR(255), NMFIO NVARCHAR(255), NMVid NVARCHAR(255),"
+           " NMStoimost MONEY)");
+    c.exec("INSERT INTO SpisokDoc (NMZapisID, NMDateTimeTeh, NMNoCard, NMFIO, NMVid, NMStoimost)"
+           " VALUES ('A', '05022020093015', 'x', 'О''Брайен', 'Обед', 12.5),"
+           " ('B', '31122019235959', NULL, 'Иванов', 'Ужин', 0), ('C', NULL, NULL, '', '', NULL)");
+}
+
 } // namespace testsupport
 
 // Skips (or fails, where a server is required) a test whose database is not
