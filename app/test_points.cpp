@@ -182,6 +182,23 @@ bool openPoint(std::unique_ptr<Point> &point, const QString &database, const QSt
     }
 }
 
+
+// A point on the private server's fresh program database with its first
+// meal registered: a serving line at work when its server goes away.
+bool pointAtWork(std::unique_ptr<Point> &point, const testsupport::PrivateServer &server,
+                 QString &problem)
+{
+    if (!prepareDatabase(server.url(), server.user(), server.password(), problem)
+        || !openPoint(point, server.url(), server.user(), server.password(), problem))
+        return false;
+    point->registration.SrabotkaSchitivatelyaGL(regtest::kIvanovCard);
+    if (point->counter != QLatin1String("1")) {
+        problem = QStringLiteral("the first meal was not registered (counter %1)").arg(point->counter);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 class TestPoints : public QObject
@@ -322,14 +339,9 @@ void TestPoints::serverRestartMidRun()
     core::resetProcessValues();
     core::pv().Nastroyki.NastroykiOtboraVBD = 0;
     QString problem;
-    QVERIFY2(prepareDatabase(server.url(), server.user(), server.password(), problem),
-             qPrintable(problem));
     std::unique_ptr<Point> point;
-    QVERIFY2(openPoint(point, server.url(), server.user(), server.password(), problem),
-             qPrintable(problem));
+    QVERIFY2(pointAtWork(point, server, problem), qPrintable(problem));
     Point &p = *point;
-    p.registration.SrabotkaSchitivatelyaGL(regtest::kIvanovCard);
-    QCOMPARE(p.counter, QStringLiteral("1"));
     services.sound().beeps.clear();
 
     QVERIFY(server.halt());
@@ -437,14 +449,9 @@ void TestPoints::networkCutMidRun()
     testsupport::ServicesFixture services;
     core::resetProcessValues();
     QString problem;
-    QVERIFY2(prepareDatabase(server.url(), server.user(), server.password(), problem),
-             qPrintable(problem));
     std::unique_ptr<Point> point;
-    QVERIFY2(openPoint(point, server.url(), server.user(), server.password(), problem),
-             qPrintable(problem));
+    QVERIFY2(pointAtWork(point, server, problem), qPrintable(problem));
     Point &p = *point;
-    p.registration.SrabotkaSchitivatelyaGL(regtest::kIvanovCard);
-    QCOMPARE(p.counter, QStringLiteral("1"));
 
     QVERIFY(ip(QStringLiteral("down")));
     p.registration.SrabotkaSchitivatelyaGL(kPetrovCard);
