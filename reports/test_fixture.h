@@ -8,10 +8,22 @@
 
 #include <QFile>
 #include <QSqlQuery>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QVariant>
 
 namespace reporttest {
+
+// The rows of a totals table, its two columns joined by '|'.
+inline QStringList cells(QTableWidget *t)
+{
+    QStringList out;
+    for (int r = 0; r < t->rowCount(); ++r)
+        out << (t->item(r, 0) ? t->item(r, 0)->text() : QString()) + "|"
+                   + (t->item(r, 1) ? t->item(r, 1)->text() : QString());
+    return out;
+}
+
 
 struct Meal
 {

@@ -20,19 +20,11 @@
 #include <QTableWidget>
 #include <QtTest>
 
+using reporttest::cells;
 using reporttest::Meal;
 using testsupport::child;
 
 namespace {
-
-QStringList cells(QTableWidget *t)
-{
-    QStringList out;
-    for (int r = 0; r < t->rowCount(); ++r)
-        out << (t->item(r, 0) ? t->item(r, 0)->text() : QString()) + "|"
-                   + (t->item(r, 1) ? t->item(r, 1)->text() : QString());
-    return out;
-}
 
 QString today() { return core::ruDate(QDate::currentDate()); }
 

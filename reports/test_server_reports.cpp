@@ -8,6 +8,7 @@
 #include "reports/ZagruzkaSotr.h"
 
 #include "ProgramDatabase.h"
+#include "test_fixture.h"
 #include "TestSupport.h"
 #include "core/DesktopFiles.h"
 #include "core/AppPaths.h"
@@ -55,15 +56,6 @@ void fillJournal(const testsupport::ProgramDatabase &db)
     addMeal(db, "30.11.2026", "23:59:59", "Обед", "Петров Пётр", "ООО Лютик", 0.3);
 }
 
-QStringList cells(QTableWidget *t)
-{
-    QStringList out;
-    for (int r = 0; r < t->rowCount(); ++r)
-        out << (t->item(r, 0) ? t->item(r, 0)->text() : QString()) + "|"
-                   + (t->item(r, 1) ? t->item(r, 1)->text() : QString());
-    return out;
-}
-
 QStringList gridRows(QTableView *grid)
 {
     QStringList out;
@@ -105,9 +97,9 @@ QStringList reportWindow(const testsupport::ProgramDatabase &db)
     const auto form = [&](const QString &what) {
         child<QPushButton>(w, "Sformirovat")->click();
         out << what << child<QLabel>(w, "LabelStrokaViborki")->text() << gridRows(grid)
-            << cells(child<QTableWidget>(w, "StringGridOrg"))
-            << cells(child<QTableWidget>(w, "StringGridSotr"))
-            << cells(child<QTableWidget>(w, "StringGridVidPit"));
+            << reporttest::cells(child<QTableWidget>(w, "StringGridOrg"))
+            << reporttest::cells(child<QTableWidget>(w, "StringGridSotr"))
+            << reporttest::cells(child<QTableWidget>(w, "StringGridVidPit"));
     };
     child<QCheckBox>(w, "CheckBoxNach")->setChecked(false);
     child<QCheckBox>(w, "CheckBoxKon")->setChecked(false);
